@@ -1,0 +1,25 @@
+# Windows build (mingw): the product exe, the virtual handset library, the tools and fakes used by
+# the end-to-end tests, and the end-to-end tests themselves (run by ctest through Wine).
+set(TELVARO_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+add_subdirectory(virtual-handset)
+
+file(GLOB_RECURSE TELVARO_WIN32_SOURCES CONFIGURE_DEPENDS src/*/win32/*.cpp)
+# The exe's own sources are in shell/win32; the rest of the win32 code is shared with tools.
+list(FILTER TELVARO_WIN32_SOURCES EXCLUDE REGEX "/shell/win32/")
+add_library(telvaro_win32 STATIC ${TELVARO_WIN32_SOURCES})
+target_link_libraries(telvaro_win32 PUBLIC telvaro_core CM_HID user32 gdi32 advapi32 shell32 comctl32)
+target_compile_options(telvaro_win32 PRIVATE ${TELVARO_WARNINGS})
+
+file(GLOB TELVARO_EXE_SOURCES CONFIGURE_DEPENDS src/shell/win32/*.cpp src/shell/win32/*.rc)
+if(TELVARO_EXE_SOURCES)
+  add_executable(telvaro WIN32 ${TELVARO_EXE_SOURCES})
+  target_link_libraries(telvaro PRIVATE telvaro_win32)
+  target_compile_options(telvaro PRIVATE ${TELVARO_WARNINGS})
+  target_link_options(telvaro PRIVATE ${TELVARO_STATIC_LINK})
+endif()
+
+add_subdirectory(tools)
+if(TELVARO_E2E)
+  add_subdirectory(tests/e2e)
+endif()

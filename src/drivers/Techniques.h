@@ -1,0 +1,70 @@
+// The named, fixed sequences of Windows calls by which the key handlers drive other applications.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "drivers/FoundWindows.h"
+#include "platform/WindowsApi.h"
+
+namespace telvaro {
+
+inline constexpr LParam kKeyDownLParam = 0x001C0001;
+inline constexpr LParam kKeyUpLParam = 0x401C0001;
+inline constexpr std::uint32_t kKeyPressFlags = 0x100;
+inline constexpr WParam kMkLButton = 1;
+
+enum class Delivery { Send, Post };
+enum class Lookup { ByTitle, ByClassAndTitle };
+
+// What PrepareVoipWindow needs to know of one Voip application.
+struct VoipApp {
+  VoipWindows& fields;
+  EnumWindowsProc topLevelFinder;
+  EnumWindowsProc controlsFinder;
+  std::uint8_t& clearEditPending;
+};
+
+// The selected application's title and class, read at every call (nothing is cached).
+struct TargetFields {
+  const std::string& title;
+  const std::string& className;
+};
+
+class Techniques {
+ public:
+  Techniques(WindowsApi& api, TargetFields target, std::function<void()> showTargetNotRunning)
+      : api_(api), target_(target), showTargetNotRunning_(std::move(showTargetNotRunning)) {}
+
+  // 0 (after ShowTargetNotRunning) when the main window is missing.
+  Hwnd LocateTarget(Lookup lookup);
+  void ActivateWindow(Hwnd h);
+  void RestoreAndActivate(Hwnd h);
+  void SendKeyTriple(Hwnd h, std::uint8_t vk, char ch);
+  void PostKeyTriple(Hwnd h, std::uint8_t vk, char ch);
+  void SendKeyPair(Hwnd h, std::uint8_t vk);
+  void SendShiftedHash(Hwnd h);
+  void TapKey(std::uint8_t vk);
+  void TapKeyWithModifier(std::uint8_t modifier, std::uint8_t vk);
+  // True when the button was found (and clicked).
+  bool ClickButtonByCaption(Hwnd parent, const char* caption, Delivery delivery = Delivery::Send);
+  void ClickAt(Hwnd h, int x, int y, Delivery delivery);
+  void ClearEdit(Hwnd edit);
+  void AppendToEdit(Hwnd edit);
+  // The field is read after the finder ran.
+  void ClickKeypadChild(const EnumWindowsProc& finder, const Hwnd& field, int x, int y);
+  // False (after ShowTargetNotRunning) when the main window is missing.
+  bool PrepareVoipWindow(const VoipApp& app, Delivery contactsClick, bool withClearStep);
+  void CloseWindowByTitle(const char* title);
+  void PostFocusAndKey(Hwnd h, std::uint8_t vk, bool withKeyUp);
+
+ private:
+  void Deliver(Delivery delivery, Hwnd h, UInt msg, WParam wParam, LParam lParam);
+
+  WindowsApi& api_;
+  TargetFields target_;
+  std::function<void()> showTargetNotRunning_;
+};
+
+}  // namespace telvaro

@@ -1,0 +1,147 @@
+// The one seam between the portable logic and Windows.
+//
+// Method names are the Win32 names so that code reads like the calls it makes. Handles are plain
+// integers; pointers travel in LParam exactly as they do on Windows. Only files under a win32/
+// folder include <windows.h>.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace telvaro {
+
+using Hwnd = std::uintptr_t;
+using Hkey = std::uintptr_t;
+using Handle = std::uintptr_t;
+using UInt = std::uint32_t;
+using WParam = std::uintptr_t;
+using LParam = std::intptr_t;
+using LResult = std::intptr_t;
+
+struct Rect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+};
+
+// Same layout as COPYDATASTRUCT (checked where <windows.h> is available).
+struct CopyDataStruct {
+  std::uintptr_t dwData = 0;
+  std::uint32_t cbData = 0;
+  const void* lpData = nullptr;
+};
+
+inline constexpr LParam MakeLParam(int lo, int hi) {
+  return static_cast<LParam>((static_cast<std::uint32_t>(hi & 0xFFFF) << 16) |
+                             static_cast<std::uint32_t>(lo & 0xFFFF));
+}
+
+namespace win {
+// Window messages.
+inline constexpr UInt WM_CLOSE = 0x0010;
+inline constexpr UInt WM_SETFOCUS = 0x0007;
+inline constexpr UInt WM_SETTEXT = 0x000C;
+inline constexpr UInt WM_GETTEXT = 0x000D;
+inline constexpr UInt WM_GETTEXTLENGTH = 0x000E;
+inline constexpr UInt WM_COPYDATA = 0x004A;
+inline constexpr UInt WM_KEYDOWN = 0x0100;
+inline constexpr UInt WM_KEYUP = 0x0101;
+inline constexpr UInt WM_CHAR = 0x0102;
+inline constexpr UInt WM_TIMER = 0x0113;
+inline constexpr UInt WM_LBUTTONDOWN = 0x0201;
+inline constexpr UInt WM_LBUTTONUP = 0x0202;
+inline constexpr UInt WM_DEVICECHANGE = 0x0219;
+inline constexpr UInt WM_USER = 0x0400;
+inline constexpr UInt EM_SETSEL = 0x00B1;
+inline constexpr UInt BM_CLICK = 0x00F5;
+inline constexpr UInt TCM_GETCURSEL = 0x130B;
+
+// Virtual keys.
+inline constexpr std::uint8_t VK_BACK = 0x08;
+inline constexpr std::uint8_t VK_RETURN = 0x0D;
+inline constexpr std::uint8_t VK_SHIFT = 0x10;
+inline constexpr std::uint8_t VK_MENU = 0x12;
+inline constexpr std::uint8_t VK_ESCAPE = 0x1B;
+inline constexpr std::uint8_t VK_UP = 0x26;
+inline constexpr std::uint8_t VK_DOWN = 0x28;
+inline constexpr std::uint8_t VK_NUMPAD0 = 0x60;
+inline constexpr std::uint8_t VK_MULTIPLY = 0x6A;
+inline constexpr std::uint8_t VK_ADD = 0x6B;
+inline constexpr std::uint32_t KEYEVENTF_KEYUP = 0x0002;
+
+inline constexpr int SW_RESTORE = 9;
+inline constexpr int SW_SHOWNORMAL = 1;
+
+inline constexpr Hwnd HWND_BROADCAST = 0xFFFF;
+inline constexpr UInt SMTO_ABORTIFHUNG = 0x0002;
+
+// Registry.
+inline constexpr Hkey HKEY_CURRENT_USER = 0x80000001;
+inline constexpr Hkey HKEY_LOCAL_MACHINE = 0x80000002;
+inline constexpr std::uint32_t KEY_ALL_ACCESS = 0xF003F;
+inline constexpr std::uint32_t KEY_READ_ENUM = 0x20009;  // query and enumerate
+inline constexpr std::uint32_t REG_SZ = 1;
+inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
+inline constexpr std::uint32_t REG_BINARY = 3;
+inline constexpr std::uint32_t REG_DWORD = 4;
+inline constexpr long ERROR_SUCCESS = 0;
+inline constexpr long ERROR_FILE_NOT_FOUND = 2;
+inline constexpr long ERROR_ACCESS_DENIED = 5;
+inline constexpr long ERROR_MORE_DATA = 234;
+inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
+}  // namespace win
+
+// Enumeration callbacks return false to stop; the finders always return true.
+using EnumWindowsProc = std::function<bool(Hwnd)>;
+
+class WindowsApi {
+ public:
+  virtual ~WindowsApi() = default;
+
+  // Windows and messages (user32). A null char pointer stands for NULL.
+  virtual Hwnd FindWindowA(const char* className, const char* windowName) = 0;
+  virtual Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                             const char* windowName) = 0;
+  virtual bool EnumWindows(const EnumWindowsProc& proc) = 0;
+  virtual bool EnumChildWindows(Hwnd parent, const EnumWindowsProc& proc) = 0;
+  virtual int GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) = 0;
+  virtual int GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) = 0;
+  virtual bool GetClientRect(Hwnd hwnd, Rect* rect) = 0;
+  virtual bool IsIconic(Hwnd hwnd) = 0;
+  virtual bool ShowWindow(Hwnd hwnd, int cmdShow) = 0;
+  virtual bool SetForegroundWindow(Hwnd hwnd) = 0;
+  virtual Hwnd GetForegroundWindow() = 0;
+  virtual LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
+  virtual LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                                      UInt flags, UInt timeoutMs, std::uintptr_t* result) = 0;
+  virtual bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
+  virtual bool ReplyMessage(LResult result) = 0;
+  virtual void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                           std::uintptr_t extraInfo) = 0;
+  virtual UInt RegisterWindowMessageA(const char* name) = 0;
+
+  // Kernel.
+  virtual Handle CreateMutexA(bool initialOwner, const char* name) = 0;
+  virtual std::uint32_t GetLastError() = 0;
+  virtual std::string GetModuleFileNameA() = 0;
+
+  // Registry (advapi32). Return values are Win32 error codes.
+  virtual long RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                               Hkey* result) = 0;
+  virtual long RegOpenKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                             Hkey* result) = 0;
+  virtual long RegCloseKey(Hkey key) = 0;
+  virtual long RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type,
+                                std::uint8_t* data, std::uint32_t* dataSize) = 0;
+  virtual long RegSetValueExA(Hkey key, const char* valueName, std::uint32_t type,
+                              const std::uint8_t* data, std::uint32_t dataSize) = 0;
+  virtual long RegDeleteValueA(Hkey key, const char* valueName) = 0;
+  virtual long RegDeleteKeyA(Hkey key, const char* subKey) = 0;
+
+  // Shell.
+  virtual void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) = 0;
+};
+
+}  // namespace telvaro

@@ -1,0 +1,34 @@
+// The main window's own controls, timers and icons, as the form logic sees them. The Win32 view
+// implements it; tests use a fake that records what was shown.
+#pragma once
+
+#include <string>
+
+#include "platform/MainWindowHost.h"
+
+namespace telvaro {
+
+enum class FormTimer { Timer1, Timer2 };
+
+class MainWindowView : public MainWindowHost {
+ public:
+  // combo_App
+  virtual void AddAppItem(const std::string& displayName) = 0;
+  virtual int SelectedAppIndex() = 0;  // -1 when nothing is selected
+  virtual void SelectAppItem(int index) = 0;  // raises no change event
+  // chk_AutoRun
+  virtual bool AutoRunChecked() = 0;
+  virtual void SetAutoRunChecked(bool checked) = 0;
+  // spSkinStatusBar1, tray icon and application icon, spSkinLabel1
+  virtual void SetStatusText(const std::string& text) = 0;
+  virtual void SetStateImage(int imageIndex) = 0;
+  virtual void SetContactLabel(const std::string& text) = 0;
+  // Timer1 / Timer2: starting a running timer does not restart it.
+  virtual void StartTimer(FormTimer timer) = 0;
+  virtual void StopTimer(FormTimer timer) = 0;
+  virtual bool TimerRunning(FormTimer timer) = 0;
+  // Handles every message already waiting in the thread's queue, then returns.
+  virtual void ProcessPendingMessages() = 0;
+};
+
+}  // namespace telvaro

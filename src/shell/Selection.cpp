@@ -1,0 +1,96 @@
+// Choosing the target application, and the presence poll that keeps its status current.
+#include "shell/frmMailInterface.h"
+
+namespace telvaro {
+
+namespace {
+bool IsNet2Phone(std::int32_t appCode) {
+  return appCode == app::Net2PhoneDialer || appCode == app::Net2PhoneCommCenter;
+}
+}  // namespace
+
+// Skype's and the Voip applications' titles are learned from the window actually found; the row
+// keeps the learned title so that a later selection starts from it.
+void TMainForm::LearnTitle(const std::string& title) {
+  Apps.at(static_cast<std::size_t>(FAppIndex)).WindowTitle = title;
+  FTargetTitle = title;
+}
+
+void TMainForm::LearnSkypeTitle() {
+  api_.EnumWindows(finders_.Proc(&Finders::FindSkypeMainWindow));
+  LearnTitle(Found.SkypeTitle);
+}
+
+void TMainForm::combo_AppChange() {
+  FAppIndex = view_.SelectedAppIndex();
+  if (FAppIndex < 0 || FAppIndex >= kAppCount) return;
+  SetTargetFromRow(FAppIndex);
+  if (CurrentAppCode == app::Skype) {
+    // The status waits for the next poll or for Skype's answer to its ping.
+    LearnSkypeTitle();
+    FSkype->Attach(3);
+    return;
+  }
+  FSkype->Detach();
+  Hwnd main = 0;
+  if (IsVoip(CurrentAppCode)) {
+    VoipApp voip = VoipFor(CurrentAppCode);
+    // The field is not cleared first: a window found earlier stays until the poll refreshes it.
+    api_.EnumWindows(voip.topLevelFinder);
+    main = voip.fields.Window;
+    if (main == 0) return ShowTargetNotRunning();
+    LearnTitle(voip.fields.Title);
+  } else {
+    main = api_.FindWindowA(nullptr, FTargetTitle.c_str());
+    if (main == 0) return ShowTargetNotRunning();
+    if (IsNet2Phone(CurrentAppCode)) {
+      api_.EnumChildWindows(main, finders_.Proc(&Finders::FindNet2PhoneControls));
+    }
+  }
+  view_.ProcessPendingMessages();
+  ShowTargetRunning();
+  techniques_.RestoreAndActivate(main);
+}
+
+void TMainForm::Timer1Timer() {
+  if (CurrentAppCode == app::Skype) return PollSkype();
+  if (IsVoip(CurrentAppCode)) return PollVoip();
+  Hwnd main = api_.FindWindowA(nullptr, FTargetTitle.c_str());
+  if (main == 0) {
+    ShowTargetNotRunning();
+    Found.Net2PhoneHangUpButton = 0;
+    return;
+  }
+  ShowTargetRunning();
+  // Net2Phone Dialer may have been started after it was selected: find its buttons once it runs.
+  if (CurrentAppCode == app::Net2PhoneDialer && Found.Net2PhoneHangUpButton == 0) {
+    api_.EnumChildWindows(main, finders_.Proc(&Finders::FindNet2PhoneControls));
+  }
+}
+
+// Skype counts as running while it answers the ping of every tick.
+void TMainForm::PollSkype() {
+  if (!FSkypeSeen) {
+    LearnSkypeTitle();
+    ShowTargetNotRunning();
+    FSkype->Attach(3);
+  }
+  FSkypeSeen = false;
+  FSkype->Ping();
+}
+
+void TMainForm::PollVoip() {
+  VoipApp voip = VoipFor(CurrentAppCode);
+  voip.fields.Window = 0;
+  api_.EnumWindows(voip.topLevelFinder);
+  if (voip.fields.Window == 0) {
+    ShowTargetNotRunning();
+    voip.fields.ContactList = 0;
+    return;
+  }
+  LearnTitle(voip.fields.Title);
+  view_.ProcessPendingMessages();
+  ShowTargetRunning();
+}
+
+}  // namespace telvaro

@@ -1,0 +1,141 @@
+// TMainForm: the program's one window and the owner of its run-time state. The Win32 view forwards
+// messages, timer ticks and user actions here; every decision is made in this portable class.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "drivers/AppTable.h"
+#include "drivers/Finders.h"
+#include "drivers/FoundWindows.h"
+#include "drivers/Techniques.h"
+#include "handset/HandsetLibrary.h"
+#include "platform/MainWindowHost.h"
+#include "platform/WindowsApi.h"
+#include "settings/MRegistry.h"
+#include "settings/clsDialbridgeConfig.h"
+#include "shell/MainWindowView.h"
+#include "skype/SkypeControl.h"
+
+namespace telvaro {
+
+inline constexpr UInt WM_HANDSET_ARRIVAL = 5120;
+inline constexpr UInt WM_HANDSET_REMOVAL = 5121;
+inline constexpr UInt WM_HANDSET_KEYDOWN = 5122;
+inline constexpr UInt WM_HANDSET_KEYUP = 5123;
+inline constexpr UInt WM_HANDSET_AUX1 = 5124;
+inline constexpr UInt WM_HANDSET_AUX4 = 5127;
+
+inline constexpr const char* kMainWindowClass = "TMainForm";
+inline constexpr const char* kMainWindowCaption = "TELVARO 1.3.0";
+inline constexpr const char* kApplicationTitle = "TELVARO";
+inline constexpr const char* kInstanceMutexName = "DIALBRIDGE";
+
+// The application object: it owns the Skype client, which outlives the main window.
+struct TApplication {
+  std::unique_ptr<TSkypeControl> Skype;
+};
+
+class TMainForm {
+ public:
+  TMainForm(WindowsApi& api, HandsetLibrary& handset, MainWindowView& view, TApplication& app);
+  ~TMainForm();
+
+  // Life cycle, called by the view.
+  void FormCreate();
+  // Throws RegistryError when the settings cannot be saved; the window then stays open.
+  void FormClose();
+  void FormDestroy();
+
+  // The message map; true when one of its handlers took the message.
+  bool Dispatch(TMessage& message);
+
+  // Selection and presence poll.
+  void combo_AppChange();
+  void Timer1Timer();
+
+  // Status line and icons.
+  void ShowTargetRunning();
+  void ShowTargetNotRunning();
+
+  // Skype client events.
+  void SkypePong();
+  void SkypeCopyData(const std::string& rawdata);
+  void SkypeCallInfo(std::int32_t callId, TSkypeCallProperty callProperty, const std::string& data);
+
+  // Handset.
+  void StartHandsetDetection();
+  void WMDeviceChange(TMessage& message);
+  void WMHandsetArrival(TMessage& message);
+  void WMHandsetRemoval(TMessage& message);
+  void WMHandsetKeyDown(TMessage& message);
+  void WMHandsetKeyUp(TMessage& message);
+  void AppendDialDigit(char key);
+  void Timer2Timer();
+  void BringSkypeForward();
+
+  // One handler per handset key.
+  void HandleKeypadKey(char key);
+  void HandleCallKey();
+  void HandleHangUpKey();
+  void HandleUpKey();
+  void HandleDownKey();
+
+  // Run-time state (the fields and globals the key handlers share).
+  AppTable Apps = InitialAppTable();
+  std::string FTargetClass;
+  std::string FTargetTitle;
+  std::int32_t FAppIndex = 0;
+  std::int32_t FStartAppIndex = 0;
+  bool FStartAutoRun = false;
+  std::string FDialBuffer;
+  std::string FDialCopy;
+  bool FSkypeSeen = false;
+  bool FContactMode = false;
+  std::uint8_t FClearEditPending = 0;
+  bool FCallPending = false;
+  std::string FCallDirection;
+  char FHeldKey = 0;
+  std::int32_t CurrentAppCode = 0;
+  std::int32_t RingingCallId = 0;
+  std::int32_t ActiveCallId = 0;
+  std::int32_t LastCallId = 0;
+  FoundWindows Found;  // with SkypeMainWindow
+  std::unique_ptr<TMyRegistry> FRegistry;
+  std::unique_ptr<TDialbridge> AppConfig;
+  TSkypeControl* FSkype = nullptr;  // owned by the application object
+
+ private:
+  void ResetRunTimeState();
+  void CreateSkypeClient();
+  void SelectStoredApp(int index);
+  void SetTargetFromRow(int index);
+  void ShowStatus(const char* suffix, int imageIndex);
+  void SendToSkype(char c);
+  VoipApp VoipFor(std::int32_t appCode);
+  bool IsVoip(std::int32_t appCode) const;
+  void LearnTitle(const std::string& title);
+  void LearnSkypeTitle();
+  void PollSkype();
+  void PollVoip();
+  void FindSkypeMainWindowIfUnknown();
+  void NewCallInfo(std::int32_t callId, std::string_view word, const std::string& data);
+
+  // Keypad keys (drivers/KeypadKey.cpp)
+  void SkypeStarKey();
+
+  WindowsApi& api_;
+  HandsetLibrary& handset_;
+  MainWindowView& view_;
+  TApplication& app_;
+  Finders finders_;
+  Techniques techniques_;
+};
+
+// The single-instance guard: true when another copy runs (its window was brought forward).
+bool AnotherInstanceRuns(WindowsApi& api);
+
+}  // namespace telvaro

@@ -1,0 +1,39 @@
+#include "FakeView.h"
+
+namespace telvaro::sim {
+
+FakeView::FakeView(SimDesktop& desktop) : desktop_(desktop) {
+  window_ = desktop_.AddWindow("TMainForm", "TELVARO 1.3.0", 0, 210, 117);
+  desktop_.Window(window_).label = "TMainForm";
+  desktop_.SetBehaviour(window_, [this](Hwnd, UInt msg, WParam w, LParam l, bool& handled) {
+    handled = true;
+    return OnMessage(msg, w, l);
+  });
+}
+
+LResult FakeView::OnMessage(UInt msg, WParam wParam, LParam lParam) {
+  TMessage message{msg, wParam, lParam, 0};
+  if (hook_ && hook_(message)) return message.Result;
+  if (dispatch) dispatch(message);
+  return message.Result;
+}
+
+void FakeView::StartTimer(FormTimer timer) {
+  timerLog.push_back(std::string("start ") + (timer == FormTimer::Timer1 ? "Timer1" : "Timer2"));
+  running_[Index(timer)] = true;
+}
+
+void FakeView::StopTimer(FormTimer timer) {
+  timerLog.push_back(std::string("stop ") + (timer == FormTimer::Timer1 ? "Timer1" : "Timer2"));
+  running_[Index(timer)] = false;
+}
+
+void FakeView::ProcessPendingMessages() {
+  ++pumpCount;
+  auto work = std::move(pendingWork);
+  pendingWork.clear();
+  for (auto& w : work) w();
+  desktop_.DeliverPosted();
+}
+
+}  // namespace telvaro::sim

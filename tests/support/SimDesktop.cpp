@@ -1,0 +1,618 @@
+#include "SimDesktop.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace telvaro::sim {
+
+namespace {
+
+std::string Hex(std::uint64_t v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+std::string Hex8(std::uint64_t v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "0x%08llX", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+const char* const kQueryPrefixes[] = {
+    "GetClassNameA", "GetWindowTextA", "GetClientRect", "IsIconic", "GetForegroundWindow",
+    "EnumWindows",   "EnumChildWindows", "GetLastError", "RegQueryValueExA", "GetModuleFileNameA",
+};
+
+}  // namespace
+
+SimDesktop::SimDesktop() = default;
+
+// --- Building ---------------------------------------------------------------------------------
+
+Hwnd SimDesktop::AddWindow(const std::string& className, const std::string& text, Hwnd parent,
+                           int clientWidth, int clientHeight) {
+  SimWindow w;
+  w.handle = nextHandle_;
+  nextHandle_ += 2;
+  w.parent = parent;
+  w.className = className;
+  w.text = text;
+  w.clientWidth = clientWidth;
+  w.clientHeight = clientHeight;
+  windows_[w.handle] = w;
+  order_.push_back(w.handle);
+  return w.handle;
+}
+
+Hwnd SimDesktop::AddEdit(Hwnd parent, const std::string& text, int clientWidth, int clientHeight) {
+  Hwnd h = AddWindow("Edit", text, parent, clientWidth, clientHeight);
+  Window(h).selStart = Window(h).selEnd = static_cast<int>(text.size());
+  return h;
+}
+
+Hwnd SimDesktop::AddButton(Hwnd parent, const std::string& caption, int clientWidth,
+                           int clientHeight) {
+  return AddWindow("Button", caption, parent, clientWidth, clientHeight);
+}
+
+void SimDesktop::DestroyWindow(Hwnd h) {
+  for (Hwnd child : ChildrenOf(h, true)) windows_.erase(child);
+  windows_.erase(h);
+  if (foreground_ == h) foreground_ = 0;
+}
+
+bool SimDesktop::Exists(Hwnd h) const { return h != 0 && windows_.count(h) != 0; }
+
+SimWindow& SimDesktop::Window(Hwnd h) {
+  auto it = windows_.find(h);
+  if (it == windows_.end()) throw std::out_of_range("no simulated window " + Hex(h));
+  return it->second;
+}
+
+const SimWindow& SimDesktop::Window(Hwnd h) const {
+  auto it = windows_.find(h);
+  if (it == windows_.end()) throw std::out_of_range("no simulated window " + Hex(h));
+  return it->second;
+}
+
+std::vector<Hwnd> SimDesktop::ChildrenOf(Hwnd parent, bool recursive) const {
+  std::vector<Hwnd> result;
+  for (Hwnd h : order_) {
+    auto it = windows_.find(h);
+    if (it == windows_.end() || it->second.parent != parent || h == parent) continue;
+    result.push_back(h);
+    if (recursive) {
+      for (Hwnd grandChild : ChildrenOf(h, true)) result.push_back(grandChild);
+    }
+  }
+  return result;
+}
+
+// --- Trace ------------------------------------------------------------------------------------
+
+std::vector<std::string> SimDesktop::Effects() const {
+  std::vector<std::string> effects;
+  for (const std::string& line : trace_) {
+    bool query = std::any_of(std::begin(kQueryPrefixes), std::end(kQueryPrefixes),
+                             [&](const char* p) { return StartsWith(line, p); });
+    if (!query) effects.push_back(line);
+  }
+  return effects;
+}
+
+std::string SimDesktop::Label(Hwnd h) const {
+  if (h == 0) return "0";
+  if (h == win::HWND_BROADCAST) return "HWND_BROADCAST";
+  auto it = windows_.find(h);
+  if (it == windows_.end()) return "#" + Hex(h);
+  const SimWindow& w = it->second;
+  if (!w.label.empty()) return w.label;
+  return "\"" + w.text + "\"/" + w.className;
+}
+
+std::string SimDesktop::Quote(const char* s) { return s ? "\"" + std::string(s) + "\"" : "NULL"; }
+
+std::string SimDesktop::MessageName(UInt msg) {
+  static const std::map<UInt, const char*> kNames = {
+      {win::WM_CLOSE, "WM_CLOSE"},
+      {win::WM_SETFOCUS, "WM_SETFOCUS"},
+      {win::WM_SETTEXT, "WM_SETTEXT"},
+      {win::WM_GETTEXT, "WM_GETTEXT"},
+      {win::WM_GETTEXTLENGTH, "WM_GETTEXTLENGTH"},
+      {win::WM_COPYDATA, "WM_COPYDATA"},
+      {win::WM_KEYDOWN, "WM_KEYDOWN"},
+      {win::WM_KEYUP, "WM_KEYUP"},
+      {win::WM_CHAR, "WM_CHAR"},
+      {win::WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
+      {win::WM_LBUTTONUP, "WM_LBUTTONUP"},
+      {win::WM_DEVICECHANGE, "WM_DEVICECHANGE"},
+      {win::EM_SETSEL, "EM_SETSEL"},
+      {win::BM_CLICK, "BM_CLICK"},
+      {win::TCM_GETCURSEL, "TCM_GETCURSEL"},
+  };
+  auto it = kNames.find(msg);
+  return it != kNames.end() ? it->second : Hex(msg);
+}
+
+std::string SimDesktop::Describe(UInt msg, WParam wParam, LParam lParam) const {
+  std::string out = MessageName(msg) + ", ";
+  if (msg == win::WM_SETTEXT) {
+    return out + Hex(wParam) + ", " + Quote(reinterpret_cast<const char*>(lParam));
+  }
+  if (msg == win::WM_GETTEXT) return out + Hex(wParam) + ", buffer";
+  if (msg == win::WM_COPYDATA) {
+    const auto* cds = reinterpret_cast<const CopyDataStruct*>(lParam);
+    std::string text = "null";
+    if (cds != nullptr && cds->lpData != nullptr) {
+      const char* bytes = static_cast<const char*>(cds->lpData);
+      text = "\"" + std::string(bytes, strnlen(bytes, cds->cbData)) + "\"";
+    }
+    return out + Label(wParam) + ", " + text + " cb=" + std::to_string(cds ? cds->cbData : 0);
+  }
+  return out + Hex(wParam) + ", " + Hex8(static_cast<std::uint64_t>(lParam) & 0xFFFFFFFFu);
+}
+
+// --- Messages ---------------------------------------------------------------------------------
+
+LResult SimDesktop::Deliver(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  auto it = windows_.find(hwnd);
+  if (it == windows_.end()) return 0;
+  std::string line = MessageName(msg) + " " + Hex(wParam) + " ";
+  if (msg == win::WM_SETTEXT) {
+    line += Quote(reinterpret_cast<const char*>(lParam));
+  } else {
+    line += Hex8(static_cast<std::uint64_t>(lParam) & 0xFFFFFFFFu);
+  }
+  it->second.received.push_back(line);
+  if (it->second.behaviour) {
+    bool handled = true;
+    // Copy: the behaviour may destroy its own window.
+    WindowBehaviour behaviour = it->second.behaviour;
+    LResult result = behaviour(hwnd, msg, wParam, lParam, handled);
+    if (handled) return result;
+    it = windows_.find(hwnd);
+    if (it == windows_.end()) return result;
+  }
+  return DefaultHandling(it->second, msg, wParam, lParam);
+}
+
+LResult SimDesktop::DefaultHandling(SimWindow& w, UInt msg, WParam wParam, LParam lParam) {
+  const bool isEdit = w.className == "Edit";
+  switch (msg) {
+    case win::WM_SETTEXT:
+      w.text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+      w.selStart = w.selEnd = isEdit ? 0 : w.selEnd;
+      return 1;
+    case win::WM_GETTEXTLENGTH:
+      return static_cast<LResult>(w.text.size());
+    case win::WM_GETTEXT: {
+      if (wParam == 0 || lParam == 0) return 0;
+      std::size_t n = std::min<std::size_t>(w.text.size(), wParam - 1);
+      std::memcpy(reinterpret_cast<char*>(lParam), w.text.data(), n);
+      reinterpret_cast<char*>(lParam)[n] = '\0';
+      return static_cast<LResult>(n);
+    }
+    case win::WM_CLOSE:
+      DestroyWindow(w.handle);
+      return 0;
+    case win::EM_SETSEL:
+      if (!isEdit) return 0;
+      w.selStart = std::clamp(static_cast<int>(wParam), 0, static_cast<int>(w.text.size()));
+      w.selEnd = std::clamp(static_cast<int>(lParam), 0, static_cast<int>(w.text.size()));
+      return 0;
+    case win::WM_CHAR: {
+      if (!isEdit) return 0;
+      int from = std::min(w.selStart, w.selEnd);
+      int to = std::max(w.selStart, w.selEnd);
+      if (wParam == 0x08) {
+        if (from == to && from > 0) --from;
+        w.text.erase(from, to - from);
+      } else {
+        w.text.replace(from, to - from, 1, static_cast<char>(wParam));
+        ++from;
+      }
+      w.selStart = w.selEnd = from;
+      return 0;
+    }
+    default:
+      return 0;
+  }
+}
+
+LResult SimDesktop::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  Record("SendMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
+  if (hwnd == win::HWND_BROADCAST) {
+    std::vector<Hwnd> topLevel = ChildrenOf(0, false);
+    for (Hwnd h : topLevel) Deliver(h, msg, wParam, lParam);
+    return 1;
+  }
+  return Deliver(hwnd, msg, wParam, lParam);
+}
+
+LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                                        UInt flags, UInt timeoutMs, std::uintptr_t* result) {
+  Record("SendMessageTimeoutA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ", " +
+         Hex(flags) + ", " + std::to_string(timeoutMs) + ")");
+  std::uintptr_t r = 0;
+  if (hwnd == win::HWND_BROADCAST) {
+    for (Hwnd h : ChildrenOf(0, false)) Deliver(h, msg, wParam, lParam);
+  } else {
+    if (!Exists(hwnd)) return 0;
+    r = static_cast<std::uintptr_t>(Deliver(hwnd, msg, wParam, lParam));
+  }
+  if (result) *result = r;
+  return 1;
+}
+
+bool SimDesktop::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  Record("PostMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
+  if (!Exists(hwnd)) return false;
+  posted_.push_back({hwnd, msg, wParam, lParam});
+  return true;
+}
+
+void SimDesktop::DeliverPosted() {
+  while (!posted_.empty()) {
+    Posted p = posted_.front();
+    posted_.pop_front();
+    Deliver(p.hwnd, p.msg, p.wParam, p.lParam);
+  }
+}
+
+bool SimDesktop::ReplyMessage(LResult result) {
+  Record("ReplyMessage(" + std::to_string(result) + ")");
+  lastReply = result;
+  return true;
+}
+
+void SimDesktop::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                             std::uintptr_t extraInfo) {
+  Record("keybd_event(" + Hex(vk) + ", " + std::to_string(scan) + ", " + Hex(flags) + ", " +
+         std::to_string(extraInfo) + ")");
+  auto it = windows_.find(foreground_);
+  if (it != windows_.end()) {
+    bool up = (flags & win::KEYEVENTF_KEYUP) != 0;
+    it->second.received.push_back("key " + Hex(vk) + (up ? " up" : " down"));
+  }
+}
+
+// --- Windows ----------------------------------------------------------------------------------
+
+Hwnd SimDesktop::FindWindowA(const char* className, const char* windowName) {
+  Hwnd found = 0;
+  for (Hwnd h : ChildrenOf(0, false)) {
+    const SimWindow& w = windows_.at(h);
+    if (className && w.className != className) continue;
+    if (windowName && w.text != windowName) continue;
+    found = h;
+    break;
+  }
+  Record("FindWindowA(" + Quote(className) + ", " + Quote(windowName) + ") = " + Label(found));
+  return found;
+}
+
+Hwnd SimDesktop::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                               const char* windowName) {
+  Hwnd found = 0;
+  bool passedAfter = childAfter == 0;
+  for (Hwnd h : ChildrenOf(parent, false)) {
+    if (!passedAfter) {
+      passedAfter = h == childAfter;
+      continue;
+    }
+    const SimWindow& w = windows_.at(h);
+    if (className && w.className != className) continue;
+    if (windowName && w.text != windowName) continue;
+    found = h;
+    break;
+  }
+  if (parent != 0 && !Exists(parent)) found = 0;
+  Record("FindWindowExA(" + Label(parent) + ", " + Label(childAfter) + ", " + Quote(className) +
+         ", " + Quote(windowName) + ") = " + Label(found));
+  return found;
+}
+
+bool SimDesktop::EnumWindows(const EnumWindowsProc& proc) {
+  Record("EnumWindows");
+  for (Hwnd h : ChildrenOf(0, false)) {
+    if (Exists(h) && !proc(h)) return false;
+  }
+  return true;
+}
+
+bool SimDesktop::EnumChildWindows(Hwnd parent, const EnumWindowsProc& proc) {
+  Record("EnumChildWindows(" + Label(parent) + ")");
+  if (!Exists(parent)) return false;
+  for (Hwnd h : ChildrenOf(parent, true)) {
+    if (Exists(h) && !proc(h)) return false;
+  }
+  return true;
+}
+
+namespace {
+// Copies at most maxCount - 1 characters and a NUL, as the real calls do.
+int CopyOut(const std::string& s, char* buffer, int maxCount) {
+  if (buffer == nullptr || maxCount <= 0) return 0;
+  std::size_t n = std::min<std::size_t>(s.size(), static_cast<std::size_t>(maxCount - 1));
+  std::memcpy(buffer, s.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}
+}  // namespace
+
+int SimDesktop::GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) {
+  Record("GetClassNameA(" + Label(hwnd) + ", " + std::to_string(maxCount) + ")");
+  if (!Exists(hwnd)) return CopyOut("", buffer, maxCount);
+  return CopyOut(windows_.at(hwnd).className, buffer, maxCount);
+}
+
+int SimDesktop::GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) {
+  Record("GetWindowTextA(" + Label(hwnd) + ", " + std::to_string(maxCount) + ")");
+  if (!Exists(hwnd)) return CopyOut("", buffer, maxCount);
+  return CopyOut(windows_.at(hwnd).text, buffer, maxCount);
+}
+
+bool SimDesktop::GetClientRect(Hwnd hwnd, Rect* rect) {
+  Record("GetClientRect(" + Label(hwnd) + ")");
+  if (!Exists(hwnd) || windows_.at(hwnd).clientRectFails || rect == nullptr) return false;
+  const SimWindow& w = windows_.at(hwnd);
+  *rect = Rect{0, 0, w.clientWidth, w.clientHeight};
+  return true;
+}
+
+bool SimDesktop::IsIconic(Hwnd hwnd) {
+  Record("IsIconic(" + Label(hwnd) + ")");
+  return Exists(hwnd) && windows_.at(hwnd).iconic;
+}
+
+bool SimDesktop::ShowWindow(Hwnd hwnd, int cmdShow) {
+  Record("ShowWindow(" + Label(hwnd) + ", " +
+         (cmdShow == win::SW_RESTORE ? std::string("SW_RESTORE") : std::to_string(cmdShow)) + ")");
+  if (!Exists(hwnd)) return false;
+  if (cmdShow == win::SW_RESTORE) windows_.at(hwnd).iconic = false;
+  return true;
+}
+
+bool SimDesktop::SetForegroundWindow(Hwnd hwnd) {
+  Record("SetForegroundWindow(" + Label(hwnd) + ")");
+  if (!Exists(hwnd)) return false;
+  foreground_ = hwnd;
+  return true;
+}
+
+Hwnd SimDesktop::GetForegroundWindow() {
+  Record("GetForegroundWindow");
+  return foreground_;
+}
+
+UInt SimDesktop::RegisterWindowMessageA(const char* name) {
+  std::string key = name ? name : "";
+  UInt number = 0;
+  if (!key.empty() && failedRegistrations_.count(key) == 0) {
+    auto [it, inserted] = registered_.try_emplace(key, nextRegistered_);
+    if (inserted) ++nextRegistered_;
+    number = it->second;
+  }
+  Record("RegisterWindowMessageA(" + Quote(name) + ") = " + Hex(number));
+  return number;
+}
+
+// --- Kernel -----------------------------------------------------------------------------------
+
+Handle SimDesktop::CreateMutexA(bool initialOwner, const char* name) {
+  Record(std::string("CreateMutexA(") + (initialOwner ? "TRUE" : "FALSE") + ", " + Quote(name) +
+         ")");
+  std::string key = name ? name : "";
+  lastError_ = mutexes_.count(key) ? win::ERROR_ALREADY_EXISTS : 0;
+  mutexes_.insert(key);
+  return 0x44;
+}
+
+std::uint32_t SimDesktop::GetLastError() {
+  Record("GetLastError");
+  return lastError_;
+}
+
+std::string SimDesktop::GetModuleFileNameA() {
+  Record("GetModuleFileNameA");
+  return modulePath;
+}
+
+void SimDesktop::ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) {
+  Record("ShellExecuteA(" + Label(hwnd) + ", " + Quote(verb) + ", " + Quote(file) + ", " +
+         std::to_string(showCmd) + ")");
+  shellExecuted.push_back(file ? file : "");
+}
+
+// --- Registry ---------------------------------------------------------------------------------
+
+std::string SimDesktop::Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+namespace {
+std::string RootName(Hkey root) {
+  if (root == win::HKEY_LOCAL_MACHINE) return "HKLM";
+  if (root == win::HKEY_CURRENT_USER) return "HKCU";
+  return "key#" + std::to_string(root);
+}
+}  // namespace
+
+SimDesktop::RegKey* SimDesktop::FindKey(Hkey root, const std::string& path) {
+  auto r = registry_.find(root);
+  if (r == registry_.end()) return nullptr;
+  auto k = r->second.find(Lower(path));
+  return k == r->second.end() ? nullptr : &k->second;
+}
+
+const SimDesktop::RegKey* SimDesktop::FindKey(Hkey root, const std::string& path) const {
+  auto r = registry_.find(root);
+  if (r == registry_.end()) return nullptr;
+  auto k = r->second.find(Lower(path));
+  return k == r->second.end() ? nullptr : &k->second;
+}
+
+void SimDesktop::DenyFullAccess(Hkey root) { deniedFullAccess_.insert(root); }
+void SimDesktop::DenyCreate(Hkey root) { deniedCreate_.insert(root); }
+
+void SimDesktop::CreateRegKey(Hkey root, const std::string& path) {
+  registry_[root][Lower(path)];
+}
+
+void SimDesktop::SetRegRaw(Hkey root, const std::string& path, const std::string& name,
+                           std::uint32_t type, std::vector<std::uint8_t> data) {
+  RegKey& key = registry_[root][Lower(path)];
+  key.values[Lower(name)] = RegValue{type, std::move(data)};
+  key.names[Lower(name)] = name;
+}
+
+void SimDesktop::SetRegString(Hkey root, const std::string& path, const std::string& name,
+                              const std::string& value, std::uint32_t type) {
+  std::vector<std::uint8_t> data(value.begin(), value.end());
+  data.push_back(0);
+  SetRegRaw(root, path, name, type, std::move(data));
+}
+
+bool SimDesktop::HasRegKey(Hkey root, const std::string& path) const {
+  return FindKey(root, path) != nullptr;
+}
+
+bool SimDesktop::HasRegValue(Hkey root, const std::string& path, const std::string& name) const {
+  const RegKey* key = FindKey(root, path);
+  return key && key->values.count(Lower(name)) != 0;
+}
+
+std::string SimDesktop::RegString(Hkey root, const std::string& path,
+                                  const std::string& name) const {
+  const RegKey* key = FindKey(root, path);
+  if (!key) return "";
+  auto it = key->values.find(Lower(name));
+  if (it == key->values.end()) return "";
+  const auto& d = it->second.data;
+  std::string s(d.begin(), d.end());
+  return s.substr(0, s.find('\0'));
+}
+
+std::size_t SimDesktop::RegValueCount(Hkey root, const std::string& path) const {
+  const RegKey* key = FindKey(root, path);
+  return key ? key->values.size() : 0;
+}
+
+long SimDesktop::OpenOrCreate(Hkey root, const char* subKey, std::uint32_t sam, Hkey* result,
+                              bool create) {
+  std::string path = subKey ? subKey : "";
+  const bool wantsWrite = (sam & 0x0006) != 0;  // KEY_SET_VALUE | KEY_CREATE_SUB_KEY
+  long rc = win::ERROR_SUCCESS;
+  if (result) *result = 0;
+  if (!path.empty() && path.front() == '\\') {
+    rc = 161;  // ERROR_BAD_PATHNAME
+  } else if (wantsWrite && deniedFullAccess_.count(root)) {
+    rc = win::ERROR_ACCESS_DENIED;
+  } else if (!FindKey(root, path)) {
+    if (!create) {
+      rc = win::ERROR_FILE_NOT_FOUND;
+    } else if (deniedCreate_.count(root)) {
+      rc = win::ERROR_ACCESS_DENIED;
+    } else {
+      CreateRegKey(root, path);
+    }
+  }
+  if (rc == win::ERROR_SUCCESS && result) {
+    Hkey handle = nextKey_++;
+    openKeys_[handle] = OpenKey{root, Lower(path), wantsWrite};
+    *result = handle;
+  }
+  return rc;
+}
+
+long SimDesktop::RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                                 Hkey* result) {
+  long rc = OpenOrCreate(root, subKey, samDesired, result, true);
+  Record("RegCreateKeyExA(" + RootName(root) + ", " + Quote(subKey) + ", " + Hex(samDesired) +
+         ") = " + std::to_string(rc));
+  return rc;
+}
+
+long SimDesktop::RegOpenKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                               Hkey* result) {
+  long rc = OpenOrCreate(root, subKey, samDesired, result, false);
+  Record("RegOpenKeyExA(" + RootName(root) + ", " + Quote(subKey) + ", " + Hex(samDesired) +
+         ") = " + std::to_string(rc));
+  return rc;
+}
+
+long SimDesktop::RegCloseKey(Hkey key) {
+  Record("RegCloseKey");
+  return openKeys_.erase(key) ? win::ERROR_SUCCESS : 6;  // ERROR_INVALID_HANDLE
+}
+
+long SimDesktop::RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* dataSize) {
+  Record("RegQueryValueExA(" + Quote(valueName) + ")");
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;
+  RegKey* k = FindKey(open->second.root, open->second.path);
+  if (!k) return win::ERROR_FILE_NOT_FOUND;
+  auto it = k->values.find(Lower(valueName ? valueName : ""));
+  if (it == k->values.end()) return win::ERROR_FILE_NOT_FOUND;
+  const RegValue& v = it->second;
+  if (type) *type = v.type;
+  const auto size = static_cast<std::uint32_t>(v.data.size());
+  if (data == nullptr) {
+    if (dataSize) *dataSize = size;
+    return win::ERROR_SUCCESS;
+  }
+  if (dataSize == nullptr) return 87;  // ERROR_INVALID_PARAMETER
+  if (*dataSize < size) {
+    *dataSize = size;
+    return win::ERROR_MORE_DATA;
+  }
+  std::memcpy(data, v.data.data(), size);
+  *dataSize = size;
+  return win::ERROR_SUCCESS;
+}
+
+long SimDesktop::RegSetValueExA(Hkey key, const char* valueName, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t dataSize) {
+  std::string shown(reinterpret_cast<const char*>(data), data ? dataSize : 0);
+  Record("RegSetValueExA(" + Quote(valueName) + ", " + std::to_string(type) + ", " +
+         Quote(shown.substr(0, shown.find('\0')).c_str()) + ", " + std::to_string(dataSize) + ")");
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;
+  if (!open->second.writable) return win::ERROR_ACCESS_DENIED;
+  std::vector<std::uint8_t> bytes(data, data + (data ? dataSize : 0));
+  SetRegRaw(open->second.root, open->second.path, valueName ? valueName : "", type,
+            std::move(bytes));
+  return win::ERROR_SUCCESS;
+}
+
+long SimDesktop::RegDeleteValueA(Hkey key, const char* valueName) {
+  Record("RegDeleteValueA(" + Quote(valueName) + ")");
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;
+  if (!open->second.writable) return win::ERROR_ACCESS_DENIED;
+  RegKey* k = FindKey(open->second.root, open->second.path);
+  if (!k || k->values.erase(Lower(valueName ? valueName : "")) == 0) {
+    return win::ERROR_FILE_NOT_FOUND;
+  }
+  return win::ERROR_SUCCESS;
+}
+
+long SimDesktop::RegDeleteKeyA(Hkey key, const char* subKey) {
+  Record("RegDeleteKeyA(" + Quote(subKey) + ")");
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;
+  std::string path = open->second.path;
+  if (subKey && *subKey) path += (path.empty() ? "" : "\\") + Lower(subKey);
+  auto& root = registry_[open->second.root];
+  return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace telvaro::sim

@@ -1,0 +1,192 @@
+// A small Windows desktop in memory: windows with class, text, client size and enumeration order, a
+// foreground window, posted-message queue, keyboard input, a registry with access rights, mutexes
+// and registered messages. Every call is recorded as a readable trace line, for example
+//   SendMessageA("X-Lite"/Funky Window, WM_KEYDOWN, 0x65, 0x001C0001)
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/WindowsApi.h"
+
+namespace telvaro::sim {
+
+class SimDesktop;
+
+// Behaviour attached to a window: sees every sent and delivered posted message; returns the
+// result. `handled` false lets the default handling (text, close, Edit, Button) run.
+using WindowBehaviour = std::function<LResult(Hwnd self, UInt msg, WParam wParam, LParam lParam,
+                                              bool& handled)>;
+
+struct SimWindow {
+  Hwnd handle = 0;
+  Hwnd parent = 0;  // 0 for a top-level window
+  std::string className;
+  std::string text;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  bool iconic = false;
+  bool clientRectFails = false;
+  std::string label;  // name in the trace; defaults to "text"/class
+  WindowBehaviour behaviour;
+  // Edit state.
+  int selStart = 0;
+  int selEnd = 0;
+  // What the window received: one line per message, e.g. "WM_KEYDOWN 0x65 0x001C0001",
+  // "BM_CLICK 0x0 0x00000000", "key 0x61 down" for keyboard input while in front.
+  std::vector<std::string> received;
+};
+
+class SimDesktop : public WindowsApi {
+ public:
+  SimDesktop();
+
+  // --- Building the desktop -------------------------------------------------------------------
+  // Windows are enumerated in creation order (top-level and, per parent, children).
+  Hwnd AddWindow(const std::string& className, const std::string& text, Hwnd parent = 0,
+                 int clientWidth = 0, int clientHeight = 0);
+  Hwnd AddEdit(Hwnd parent, const std::string& text = "", int clientWidth = 100,
+               int clientHeight = 20);
+  Hwnd AddButton(Hwnd parent, const std::string& caption, int clientWidth = 75,
+                 int clientHeight = 23);
+  void DestroyWindow(Hwnd h);  // the handle becomes stale
+  bool Exists(Hwnd h) const;
+  SimWindow& Window(Hwnd h);
+  const SimWindow& Window(Hwnd h) const;
+  std::vector<std::string>& Received(Hwnd h) { return Window(h).received; }
+  void SetForeground(Hwnd h) { foreground_ = h; }  // untraced
+  Hwnd Foreground() const { return foreground_; }
+  void SetBehaviour(Hwnd h, WindowBehaviour behaviour) { Window(h).behaviour = std::move(behaviour); }
+
+  // Delivers the queued posted messages in the order posted (and those they post in turn).
+  void DeliverPosted();
+  std::size_t PostedCount() const { return posted_.size(); }
+
+  // --- The trace ------------------------------------------------------------------------------
+  const std::vector<std::string>& Trace() const { return trace_; }
+  // The trace without read-only queries (GetClassNameA, GetWindowTextA, GetClientRect, IsIconic,
+  // GetForegroundWindow, EnumWindows, EnumChildWindows, GetLastError, registry reads).
+  std::vector<std::string> Effects() const;
+  void ClearTrace() { trace_.clear(); }
+  std::string Label(Hwnd h) const;
+
+  // --- Registry -------------------------------------------------------------------------------
+  struct RegValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+  };
+  // Paths are relative to a root, without a leading backslash, compared case-insensitively.
+  void DenyFullAccess(Hkey root);  // opening or creating keys with write access fails there
+  void DenyCreate(Hkey root);      // creating a missing key fails there
+  void SetRegString(Hkey root, const std::string& path, const std::string& name,
+                    const std::string& value, std::uint32_t type = win::REG_SZ);
+  void SetRegRaw(Hkey root, const std::string& path, const std::string& name, std::uint32_t type,
+                 std::vector<std::uint8_t> data);
+  void CreateRegKey(Hkey root, const std::string& path);
+  bool HasRegKey(Hkey root, const std::string& path) const;
+  bool HasRegValue(Hkey root, const std::string& path, const std::string& name) const;
+  // The value's bytes up to the first NUL, as a string; empty when missing.
+  std::string RegString(Hkey root, const std::string& path, const std::string& name) const;
+  std::size_t RegValueCount(Hkey root, const std::string& path) const;
+  std::size_t OpenKeyCount() const { return openKeys_.size(); }
+
+  // --- Kernel ---------------------------------------------------------------------------------
+  void AddMutex(const std::string& name) { mutexes_.insert(name); }
+  bool HasMutex(const std::string& name) const { return mutexes_.count(name) != 0; }
+  void FailRegistration(const std::string& name) { failedRegistrations_.insert(name); }
+  std::string modulePath = "C:\\Program Files\\TELVARO\\telvaro.exe";
+  std::vector<std::string> shellExecuted;
+  LResult lastReply = 0;
+
+  // --- WindowsApi -----------------------------------------------------------------------------
+  Hwnd FindWindowA(const char* className, const char* windowName) override;
+  Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                     const char* windowName) override;
+  bool EnumWindows(const EnumWindowsProc& proc) override;
+  bool EnumChildWindows(Hwnd parent, const EnumWindowsProc& proc) override;
+  int GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) override;
+  int GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) override;
+  bool GetClientRect(Hwnd hwnd, Rect* rect) override;
+  bool IsIconic(Hwnd hwnd) override;
+  bool ShowWindow(Hwnd hwnd, int cmdShow) override;
+  bool SetForegroundWindow(Hwnd hwnd) override;
+  Hwnd GetForegroundWindow() override;
+  LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
+  LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
+                              UInt timeoutMs, std::uintptr_t* result) override;
+  bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
+  bool ReplyMessage(LResult result) override;
+  void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                   std::uintptr_t extraInfo) override;
+  UInt RegisterWindowMessageA(const char* name) override;
+  Handle CreateMutexA(bool initialOwner, const char* name) override;
+  std::uint32_t GetLastError() override;
+  std::string GetModuleFileNameA() override;
+  long RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                       Hkey* result) override;
+  long RegOpenKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                     Hkey* result) override;
+  long RegCloseKey(Hkey key) override;
+  long RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
+                        std::uint32_t* dataSize) override;
+  long RegSetValueExA(Hkey key, const char* valueName, std::uint32_t type,
+                      const std::uint8_t* data, std::uint32_t dataSize) override;
+  long RegDeleteValueA(Hkey key, const char* valueName) override;
+  long RegDeleteKeyA(Hkey key, const char* subKey) override;
+  void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
+
+  // Message names used in trace lines ("WM_KEYDOWN"; unknown numbers as hex).
+  static std::string MessageName(UInt msg);
+
+ private:
+  struct RegKey {
+    std::map<std::string, RegValue> values;  // by lower-case name
+    std::map<std::string, std::string> names;  // lower-case -> original spelling
+  };
+  struct OpenKey {
+    Hkey root;
+    std::string path;
+    bool writable;
+  };
+  struct Posted {
+    Hwnd hwnd;
+    UInt msg;
+    WParam wParam;
+    LParam lParam;
+  };
+
+  LResult Deliver(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam);
+  LResult DefaultHandling(SimWindow& w, UInt msg, WParam wParam, LParam lParam);
+  std::string Describe(UInt msg, WParam wParam, LParam lParam) const;
+  void Record(std::string line) { trace_.push_back(std::move(line)); }
+  std::vector<Hwnd> ChildrenOf(Hwnd parent, bool recursive) const;
+  static std::string Lower(std::string s);
+  static std::string Quote(const char* s);
+  RegKey* FindKey(Hkey root, const std::string& path);
+  const RegKey* FindKey(Hkey root, const std::string& path) const;
+  long OpenOrCreate(Hkey root, const char* subKey, std::uint32_t sam, Hkey* result, bool create);
+
+  std::map<Hwnd, SimWindow> windows_;
+  std::vector<Hwnd> order_;  // creation order
+  Hwnd nextHandle_ = 0x100;
+  Hwnd foreground_ = 0;
+  std::deque<Posted> posted_;
+  std::vector<std::string> trace_;
+  std::map<Hkey, std::map<std::string, RegKey>> registry_;
+  std::set<Hkey> deniedFullAccess_;
+  std::set<Hkey> deniedCreate_;
+  std::map<Hkey, OpenKey> openKeys_;
+  Hkey nextKey_ = 0x1000;
+  std::set<std::string> mutexes_;
+  std::set<std::string> failedRegistrations_;
+  std::map<std::string, UInt> registered_;
+  UInt nextRegistered_ = 0xC100;
+  std::uint32_t lastError_ = 0;
+};
+
+}  // namespace telvaro::sim
