@@ -1,6 +1,10 @@
 # Windows build (mingw): the product exe, the virtual handset library, the tools and fakes used by
 # the end-to-end tests, and the end-to-end tests themselves (run by ctest through Wine).
+enable_language(RC)
 set(TELVARO_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# Every exe and CM_HID.dll land in one folder, so each program finds the handset library beside it
+# and the end-to-end tests find the programs beside themselves.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 add_subdirectory(virtual-handset)
 

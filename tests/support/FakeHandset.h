@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ class FakeHandset : public HandsetLibrary {
   int StartDeviceDetection(Hwnd window, UInt arrival, UInt removal, UInt keyDown, UInt keyUp,
                            UInt aux1, UInt aux2, UInt aux3, UInt aux4) override {
     detectionWindow = window;
-    calls.push_back("StartDeviceDetection(" + std::to_string(arrival) + "," +
+    Record("StartDeviceDetection(" + std::to_string(arrival) + "," +
                     std::to_string(removal) + "," + std::to_string(keyDown) + "," +
                     std::to_string(keyUp) + "," + std::to_string(aux1) + "," +
                     std::to_string(aux2) + "," + std::to_string(aux3) + "," +
@@ -22,7 +23,7 @@ class FakeHandset : public HandsetLibrary {
     return 1;
   }
   void HandleUsbDeviceChange(std::uint32_t wParam, std::uint32_t lParam) override {
-    calls.push_back("HandleUsbDeviceChange(" + std::to_string(wParam) + "," +
+    Record("HandleUsbDeviceChange(" + std::to_string(wParam) + "," +
                     std::to_string(lParam) + ")");
   }
   int StartKeyScan() override { return Call("StartKeyScan"); }
@@ -42,13 +43,19 @@ class FakeHandset : public HandsetLibrary {
   }
 
   std::vector<std::string> calls;
+  // Sees every call too (the test program writes them into the desktop's trace).
+  std::function<void(const std::string&)> observer;
   Hwnd detectionWindow = 0;
   bool buzzing = false;
 
  private:
   int Call(const char* name) {
-    calls.emplace_back(name);
+    Record(name);
     return 1;
+  }
+  void Record(const std::string& call) {
+    calls.push_back(call);
+    if (observer) observer(call);
   }
 };
 

@@ -73,6 +73,8 @@ class SimDesktop : public WindowsApi {
   // GetForegroundWindow, EnumWindows, EnumChildWindows, GetLastError, registry reads).
   std::vector<std::string> Effects() const;
   void ClearTrace() { trace_.clear(); }
+  // Adds a line of another part of the test world (the handset library, for one).
+  void Note(std::string line) { Record(std::move(line)); }
   std::string Label(Hwnd h) const;
 
   // --- Registry -------------------------------------------------------------------------------
@@ -94,6 +96,13 @@ class SimDesktop : public WindowsApi {
   std::string RegString(Hkey root, const std::string& path, const std::string& name) const;
   std::size_t RegValueCount(Hkey root, const std::string& path) const;
   std::size_t OpenKeyCount() const { return openKeys_.size(); }
+  // The same machine after a restart, or a registry emptied under a running program.
+  void CopyRegistryFrom(const SimDesktop& other) {
+    registry_ = other.registry_;
+    deniedFullAccess_ = other.deniedFullAccess_;
+    deniedCreate_ = other.deniedCreate_;
+  }
+  void ClearRegistry() { registry_.clear(); }
 
   // --- Kernel ---------------------------------------------------------------------------------
   void AddMutex(const std::string& name) { mutexes_.insert(name); }

@@ -4,6 +4,7 @@ namespace telvaro::sim {
 
 TestProgram::TestProgram(bool create) {
   view.dispatch = [this](TMessage& m) { return form.Dispatch(m); };
+  handset.observer = [this](const std::string& call) { desktop.Note("handset." + call); };
   if (!create) return;
   form.FormCreate();
   desktop.DeliverPosted();

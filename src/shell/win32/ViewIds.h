@@ -1,0 +1,27 @@
+// Identifiers of the main window's controls and menu items. The end-to-end tests drive the real
+// window through them, so they are shared and fixed.
+#pragma once
+
+namespace telvaro::view {
+
+inline constexpr int kAutoRunCheckBoxId = 101;
+inline constexpr int kAppComboId = 102;
+inline constexpr int kContactLabelId = 103;
+inline constexpr int kStatusBarId = 104;
+inline constexpr int kLogoId = 105;
+
+inline constexpr int kMenuRestoreId = 1001;
+inline constexpr int kMenuExitId = 1002;
+
+inline constexpr unsigned kTrayCallbackMessage = 0x8000 + 1;  // WM_APP + 1
+inline constexpr unsigned kTrayIconId = 1;
+
+inline constexpr unsigned kTimer1Id = 1;
+inline constexpr unsigned kTimer2Id = 2;
+inline constexpr unsigned kTimer1IntervalMs = 5000;
+inline constexpr unsigned kTimer2IntervalMs = 1000;
+
+inline constexpr int kClientWidth = 210;
+inline constexpr int kClientHeight = 117;
+
+}  // namespace telvaro::view
