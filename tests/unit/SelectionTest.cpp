@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestProgram.h"
+
+namespace telvaro {
+namespace {
+
+using sim::SimSkype;
+using sim::TestProgram;
+
+int Count(const std::vector<std::string>& trace, const std::string& prefix) {
+  return static_cast<int>(std::count_if(trace.begin(), trace.end(), [&](const std::string& l) {
+    return l.rfind(prefix, 0) == 0;
+  }));
+}
+
+TEST(Selection, AnApplicationThatDoesNotRunTouchesNoWindow) {
+  TestProgram p;
+  p.Select(1);
+  EXPECT_EQ(p.view.status, "X-Lite is not running.");
+  EXPECT_EQ(p.view.image, 0);
+  EXPECT_EQ(Count(p.desktop.Trace(), "ShowWindow"), 0);
+  EXPECT_EQ(Count(p.desktop.Trace(), "SetForegroundWindow"), 0);
+  EXPECT_EQ(p.view.pumpCount, 0);
+}
+
+TEST(Selection, ARunningApplicationIsFoundByTitleAloneAndBroughtForward) {
+  TestProgram p;
+  Hwnd other = p.desktop.AddWindow("SomethingElse", "X-Lite");
+  p.desktop.Window(other).iconic = true;
+  p.Select(1);
+  EXPECT_EQ(p.view.status, "X-Lite is running.");
+  EXPECT_EQ(p.view.image, 1);
+  EXPECT_EQ(p.view.pumpCount, 1) << "pending messages are handled before the status shows";
+  const auto effects = p.desktop.Effects();
+  ASSERT_GE(effects.size(), 2u);
+  EXPECT_EQ(effects[effects.size() - 2], "ShowWindow(\"X-Lite\"/SomethingElse, SW_RESTORE)");
+  EXPECT_EQ(effects.back(), "SetForegroundWindow(\"X-Lite\"/SomethingElse)");
+  p.form.Timer1Timer();
+  EXPECT_EQ(p.view.status, "X-Lite is running.") << "the poll looks up by title alone too";
+}
+
+TEST(Selection, KeysWaitingInTheQueueSeeTheNewTarget) {
+  TestProgram p;
+  p.desktop.AddWindow("Funky Window", "X-Lite");
+  std::int32_t codeSeen = 0;
+  p.view.pendingWork.push_back([&] { codeSeen = p.form.CurrentAppCode; });
+  p.Select(1);
+  EXPECT_EQ(codeSeen, 'd');
+}
+
+TEST(Selection, SkypeLearnsItsTitleAndAttachesWithoutTouchingTheStatus) {
+  TestProgram p;
+  p.Select(1);
+  SimSkype skype(p.desktop, "Skype - alice");
+  skype.answerPing = false;
+  p.Select(0);
+  EXPECT_EQ(p.form.FTargetTitle, "Skype - alice");
+  EXPECT_EQ(p.form.Apps[0].WindowTitle, "Skype - alice");
+  EXPECT_TRUE(p.form.FSkype->Attached());
+  EXPECT_EQ(skype.commands, (std::vector<std::string>{"NAME " + p.form.FSkype->IdentName,
+                                                      "PROTOCOL 3"}));
+  EXPECT_EQ(p.view.status, "X-Lite is not running.") << "kept until the poll or a PONG";
+  EXPECT_NE(p.desktop.Foreground(), skype.mainWindow);
+}
+
+TEST(Selection, AnotherApplicationDetachesSkype) {
+  TestProgram p;
+  SimSkype skype(p.desktop);
+  p.Select(1);
+  p.Select(0);
+  ASSERT_TRUE(p.form.FSkype->Attached());
+  p.Select(2);
+  EXPECT_FALSE(p.form.FSkype->Attached());
+  skype.commands.clear();
+  p.form.FSkype->Ping();
+  EXPECT_TRUE(skype.commands.empty());
+}
+
+TEST(Selection, ReselectingTheShownItemRunsNothing) {
+  TestProgram p;
+  p.Select(1);
+  p.desktop.ClearTrace();
+  p.Select(1);
+  EXPECT_TRUE(p.desktop.Trace().empty());
+}
+
+TEST(Selection, Net2PhoneFindsItsControlsWhenRunning) {
+  TestProgram p;
+  Hwnd main = p.desktop.AddWindow("Net2Phone", "Net2Phone CommCenter");
+  Hwnd edit = p.desktop.AddEdit(main, "", 120, 15);
+  Hwnd hangUp = p.desktop.AddButton(main, "Hang Up", 59, 24);
+  Hwnd call = p.desktop.AddButton(main, "Call", 59, 24);
+  p.Select(8);
+  EXPECT_EQ(p.form.Found.Net2PhoneEdit, edit);
+  EXPECT_EQ(p.form.Found.Net2PhoneHangUpButton, hangUp);
+  EXPECT_EQ(p.form.Found.Net2PhoneCallButton, call);
+}
+
+TEST(Poll, Net2PhoneDialerStartedAfterSelectionIsFoundByTheNextTick) {
+  TestProgram p;
+  p.Select(7);
+  EXPECT_EQ(p.view.status, "Net2Phone Dialer is not running.");
+  Hwnd main = p.desktop.AddWindow("Net2Phone", "Net2Phone Dialer");
+  p.desktop.AddEdit(main, "", 120, 15);
+  Hwnd hangUp = p.desktop.AddButton(main, "Hang Up", 59, 24);
+  p.desktop.AddButton(main, "Call", 59, 24);
+  p.form.Timer1Timer();
+  EXPECT_EQ(p.view.status, "Net2Phone Dialer is running.");
+  EXPECT_EQ(p.form.Found.Net2PhoneHangUpButton, hangUp);
+  p.desktop.ClearTrace();
+  p.form.Timer1Timer();
+  EXPECT_EQ(Count(p.desktop.Trace(), "EnumChildWindows"), 0) << "found once, not every tick";
+  p.desktop.DestroyWindow(main);
+  p.form.Timer1Timer();
+  EXPECT_EQ(p.view.status, "Net2Phone Dialer is not running.");
+  EXPECT_EQ(p.form.Found.Net2PhoneHangUpButton, 0u);
+}
+
+TEST(Poll, NeverActivatesAnything) {
+  for (int row = 1; row < kAppCount; ++row) {
+    TestProgram p;
+    const TPhoneAppUnit& unit = p.form.Apps[static_cast<std::size_t>(row)];
+    p.desktop.AddWindow(unit.WindowClass.empty() ? "Main" : unit.WindowClass,
+                        unit.WindowTitle + (row >= 16 && row <= 18 ? " - bob" : ""));
+    p.Select(row);
+    p.desktop.ClearTrace();
+    p.form.Timer1Timer();
+    EXPECT_EQ(p.view.image, 1) << row;
+    EXPECT_EQ(Count(p.desktop.Trace(), "ShowWindow"), 0) << row;
+    EXPECT_EQ(Count(p.desktop.Trace(), "SetForegroundWindow"), 0) << row;
+  }
+}
+
+TEST(Poll, VoipTitleIsLearnedAndAStaleWindowIsClearedByTheNextTick) {
+  TestProgram p;
+  Hwnd first = p.desktop.AddWindow("VoipMain", "VoipBuster - bob");
+  p.desktop.AddWindow("VoipMain", "Notes about VoipBuster.txt");
+  p.Select(16);
+  EXPECT_EQ(p.form.FTargetTitle, "Notes about VoipBuster.txt") << "the last match wins";
+  EXPECT_EQ(p.form.Apps[16].WindowTitle, "Notes about VoipBuster.txt");
+  p.Select(1);
+  p.desktop.DestroyWindow(first);
+  p.desktop.DestroyWindow(p.form.Found.VoipBuster.Window);
+  p.form.Found.VoipBuster.ContactList = 0x99;
+  p.Select(16);
+  EXPECT_EQ(p.form.FTargetTitle, "Notes about VoipBuster.txt") << "the learned title is kept";
+  EXPECT_EQ(p.view.status, "Notes about VoipBuster.txt is running.")
+      << "the old window field still counts at selection";
+  p.form.Timer1Timer();
+  EXPECT_EQ(p.form.Found.VoipBuster.Window, 0u);
+  EXPECT_EQ(p.form.Found.VoipBuster.ContactList, 0u);
+  EXPECT_EQ(p.view.status, "Notes about VoipBuster.txt is not running.");
+}
+
+TEST(Poll, SkypeIsRunningWhileItAnswersPing) {
+  TestProgram p;
+  p.Select(1);
+  SimSkype skype(p.desktop, "Skype - alice");
+  p.Select(0);
+  p.form.Timer1Timer();  // answered at once by the simulated Skype
+  EXPECT_TRUE(p.form.FSkypeSeen);
+  EXPECT_EQ(p.view.status, "Skype - alice is running.");
+  EXPECT_EQ(p.view.image, 1);
+
+  skype.answerPing = false;
+  p.form.Timer1Timer();  // this tick's ping goes unanswered
+  EXPECT_FALSE(p.form.FSkypeSeen);
+  EXPECT_EQ(p.view.status, "Skype - alice is running.") << "not judged before the next tick";
+  skype.commands.clear();
+  p.form.Timer1Timer();
+  EXPECT_EQ(p.view.status, "Skype - alice is not running.");
+  EXPECT_EQ(p.view.image, 0);
+  EXPECT_EQ(skype.commands, (std::vector<std::string>{"NAME " + p.form.FSkype->IdentName,
+                                                      "PROTOCOL 3", "PING"}))
+      << "attached anew, then pinged";
+}
+
+TEST(Poll, SkypeNeverFoundShowsTheTextWithoutATitle) {
+  TestProgram p;
+  p.form.Timer1Timer();
+  p.form.Timer1Timer();
+  EXPECT_EQ(p.view.status, " is not running.");
+  EXPECT_EQ(p.form.Apps[0].WindowTitle, "");
+}
+
+TEST(Selection, SwitchingAwayWhileSkypeRingsKeepsTheBuzzer) {
+  TestProgram p;
+  SimSkype skype(p.desktop);
+  p.Select(1);
+  p.Select(0);
+  skype.Send("CALL 61 STATUS RINGING");
+  ASSERT_TRUE(p.handset.buzzing);
+  p.Select(2);
+  skype.Send("CALL 61 STATUS INPROGRESS");
+  EXPECT_TRUE(p.handset.buzzing) << "a detached client hears nothing";
+  EXPECT_EQ(p.form.RingingCallId, 61);
+}
+
+}  // namespace
+}  // namespace telvaro
