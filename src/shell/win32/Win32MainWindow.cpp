@@ -1,3 +1,6 @@
+// The portable headers come before <windows.h>: their message constants share the names of its
+// macros.
+#include "shell/frmMailInterface.h"
 #include "shell/win32/Win32MainWindow.h"
 
 #include <commctrl.h>
@@ -6,7 +9,6 @@
 #include <cstring>
 #include <exception>
 
-#include "shell/frmMailInterface.h"
 #include "shell/win32/Images.h"
 #include "shell/win32/ViewIds.h"
 

@@ -2,11 +2,13 @@
 // Skype client's hook and to TMainForm, and draws; it decides nothing itself.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
+// The portable headers come before <windows.h>: their message constants share the names of its
+// macros.
 #include "shell/MainWindowView.h"
+
+#include <windows.h>
 
 namespace telvaro {
 

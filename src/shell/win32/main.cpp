@@ -1,12 +1,14 @@
 // The composition root: the only place that creates the real OS objects.
-#include <windows.h>
-
-#include <commctrl.h>
+// The portable headers come before <windows.h>: their message constants share the names of its
+// macros.
+#include "shell/frmMailInterface.h"
 
 #include "handset/win32/CmHidLibrary.h"
 #include "platform/win32/RealWindowsApi.h"
-#include "shell/frmMailInterface.h"
 #include "shell/win32/Win32MainWindow.h"
+
+#include <commctrl.h>
+#include <windows.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace telvaro;

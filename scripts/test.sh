@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Runs every test: formatting, the unit tests (ASan + UBSan) on the simulated desktop, the fuzz
+# corpus through the libFuzzer target, the Windows builds (x64 and x86), and the end-to-end tests
+# of the real x64 programs under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=2
+summary=()
+
+run_ctest() {  # name, ctest arguments...
+  local name=$1 log
+  shift
+  log=$(mktemp)
+  if ctest "$@" 2>&1 | tee "$log"; then :; else status=1; fi
+  summary+=("$name: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 >>build/.counts || true
+  rm -f "$log"
+}
+
+status=0
+mkdir -p build
+: >build/.counts
+
+echo "== formatting"
+if ! scripts/check-format.sh; then status=1; fi
+
+echo "== unit tests (native, sanitizers)"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+run_ctest unit --preset native
+
+echo "== fuzz corpus (clang, libFuzzer)"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DTELVARO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz -j "$jobs" --target skype_fuzzer
+run_ctest fuzz --test-dir build/fuzz -R fuzz --output-on-failure
+
+echo "== Windows x86 (compile and link only)"
+cmake --preset mingw-x86 >/dev/null
+cmake --build --preset mingw-x86 -j "$jobs"
+
+echo "== Windows x64 and the end-to-end tests under Wine"
+cmake --preset mingw-x64 >/dev/null
+cmake --build --preset mingw-x64 -j "$jobs"
+# shellcheck source=scripts/wine-env.sh
+source scripts/wine-env.sh
+start=$(date +%s)
+run_ctest e2e --preset mingw-x64
+wineserver -k || true
+echo "end-to-end suite took $(( $(date +%s) - start )) s"
+
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+failed=0 total=0
+while read -r f _ _ _ _ t; do failed=$((failed + f)); total=$((total + t)); done <build/.counts
+echo "$((total - failed)) passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
+exit $status
