@@ -1,0 +1,115 @@
+// telvaro.exe with Skype as the target, for real: the fake Skype in its own process answers the
+// discovery broadcast, the texts travel by WM_COPYDATA, and the virtual handset's keys and buzzer
+// follow the calls.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "E2e.h"
+#include "FakeSkypeControl.h"
+
+namespace telvaro::e2e {
+namespace {
+
+constexpr Millis kPollTick{7000};  // one presence poll (5000 ms) with room to spare
+
+class SkypeE2e : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    skypeLog_ = TempPath("fakeskype.log");
+    ASSERT_TRUE(Launch(kFakeSkypeExe, {"--log", skypeLog_}).Valid());
+    ASSERT_TRUE(WaitForLine(skypeLog_, "ready"));
+    // No stored settings: Skype is the target, and start-up attaches to it.
+    ASSERT_TRUE(LaunchTelvaro().Valid());
+    ASSERT_NE(WaitForHandset(), nullptr);
+    ASSERT_EQ(Handset("plug").result, 1);
+    ASSERT_TRUE(WaitForLine(HandsetLogPath(), "StartKeyScan"));
+    ASSERT_TRUE(WaitForLine(skypeLog_, "received PROTOCOL 3"));
+  }
+
+  bool Control(const std::string& command) { return tools::SendFakeSkypeControl(command); }
+
+  // The texts Skype received, in order.
+  std::vector<std::string> Received() const {
+    std::vector<std::string> texts;
+    for (const std::string& line : ReadLines(skypeLog_)) {
+      if (line.rfind("received ", 0) == 0) texts.push_back(line.substr(9));
+    }
+    return texts;
+  }
+
+  // The texts received after the first `count` ones.
+  std::vector<std::string> ReceivedAfter(std::size_t count) const {
+    std::vector<std::string> all = Received();
+    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(
+                                                      std::min(count, all.size())),
+                                    all.end());
+  }
+
+  bool WaitForReceived(const std::string& text, Millis timeout = kDefaultTimeout) {
+    return WaitForLine(skypeLog_, "received " + text, timeout);
+  }
+
+  std::string skypeLog_;
+};
+
+TEST_F(SkypeE2e, AttachesWithNameAndProtocolThenPingsEveryTick) {
+  std::vector<std::string> texts = Received();
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "NAME TELVARO");
+  EXPECT_EQ(texts[1], "PROTOCOL 3");
+  EXPECT_TRUE(WaitForReceived("PING", kPollTick));
+  EXPECT_TRUE(WaitForLine(skypeLog_, "sent PONG"));
+}
+
+TEST_F(SkypeE2e, DigitsDuringACallGoAsDtmfThenAsKeyEvents) {
+  ASSERT_TRUE(Control("send CALL 42 STATUS ROUTING"));
+  ASSERT_TRUE(Control("front"));
+  const std::size_t before = Received().size();
+  ASSERT_EQ(Handset("press 6").result, 1);  // key 5
+  ASSERT_TRUE(WaitForReceived("BTN_RELEASED 5"));
+  std::vector<std::string> texts = ReceivedAfter(before);
+  texts.erase(std::remove(texts.begin(), texts.end(), "PING"), texts.end());
+  EXPECT_THAT(texts, ::testing::ElementsAre("SET CALL 42 DTMF 5", "BTN_RELEASED 5"));
+}
+
+TEST_F(SkypeE2e, HoldingAFirstZeroGivesPlusOnce) {
+  ASSERT_TRUE(Control("front"));
+  ASSERT_EQ(Handset("hold 8 1600").result, 1);
+  ASSERT_TRUE(WaitForReceived("BTN_RELEASED +", Millis{5000}));
+  Sleep(800);  // the release comes after the timer: it must send nothing more
+  std::vector<std::string> texts = Received();
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "BTN_RELEASED +"), 1);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "BTN_RELEASED 0"), 0);
+}
+
+TEST_F(SkypeE2e, ShortPressOfZeroSendsZeroAtRelease) {
+  ASSERT_TRUE(Control("front"));
+  ASSERT_EQ(Handset("hold 8 200").result, 1);
+  EXPECT_TRUE(WaitForReceived("BTN_RELEASED 0", Millis{5000}));
+}
+
+TEST_F(SkypeE2e, TheBuzzerRingsWhileAnIncomingCallRings) {
+  EXPECT_EQ(HandsetState("buzzer"), std::optional<bool>(false));
+  ASSERT_TRUE(Control("send CALL 61 STATUS RINGING"));
+  EXPECT_TRUE(WaitUntil([] { return HandsetState("buzzer") == true; }));
+  ASSERT_TRUE(Control("send CALL 61 STATUS INPROGRESS"));
+  EXPECT_TRUE(WaitUntil([] { return HandsetState("buzzer") == false; }));
+}
+
+TEST_F(SkypeE2e, MalformedTextsChangeNothing) {
+  for (const char* text : {"CALL abc STATUS RINGING", "CALL -5 STATUS RINGING", "   ",
+                           "call 61 status ringing", "CALL 61 STATUS Ringing", "#0 CALL 61"}) {
+    ASSERT_TRUE(Control(std::string("send ") + text)) << text;
+  }
+  EXPECT_EQ(HandsetState("buzzer"), std::optional<bool>(false));
+  ASSERT_TRUE(Control("send PING"));
+  EXPECT_TRUE(WaitUntil([] { return HandsetState("plugged") == true; }))
+      << "the program still answers";
+}
+
+}  // namespace
+}  // namespace telvaro::e2e
