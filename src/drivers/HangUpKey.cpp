@@ -1,0 +1,128 @@
+// The hang-up key: ends or refuses a call, dismisses the dialogs that stand in the way, and
+// silences the buzzer where no call-state report will.
+#include "drivers/CallKeyTables.h"
+#include "drivers/KeySteps.h"
+#include "shell/frmMailInterface.h"
+
+namespace telvaro {
+
+using namespace keydata;
+
+namespace {
+
+// Skype reports the call's end, and that report stops the buzzer; a hang-up with no call known
+// still puts Skype on hook.
+void HangUpSkype(TMainForm& form) {
+  std::int32_t& callId = form.ActiveCallId != 0 ? form.ActiveCallId : form.RingingCallId;
+  if (callId != 0) form.FSkype->SetCallProperty(callId, TSkypeCallProperty::Status, kSkypeFinish);
+  form.FSkype->HookOn();
+  callId = 0;
+}
+
+// The branches below return true when the buzzer is to be silenced. A press that a dialog on the
+// way takes (ignore, cancel, confirm) leaves the buzzer alone.
+bool HangUpSJphone(KeyTools& t) {
+  const Hwnd main = t.techniques.LocateTarget(Lookup::ByTitle);
+  if (main == 0) return false;
+  const Hwnd incoming = t.api.FindWindowA(nullptr, kSjIncomingCallTitle);
+  if (incoming != 0 && t.techniques.ClickButtonByCaption(incoming, kSjIgnore)) return false;
+  t.api.SetForegroundWindow(main);
+  t.techniques.ClickButtonByCaption(main, kSjHangup);
+  t.techniques.ClickButtonByCaption(main, kSjConfirm);
+  t.techniques.CloseWindowByTitle(kContactsTitle);
+  t.techniques.CloseWindowByTitle(kCallLogsTitle);
+  return true;
+}
+
+// A login or confirmation in the way takes the press; only a press that reaches the hang-up
+// button counts as hanging up.
+bool HangUpNet2Phone(KeyTools& t) {
+  const Hwnd main = t.techniques.LocateTarget(Lookup::ByTitle);
+  if (main == 0) return false;
+  const Hwnd login = t.api.FindWindowA(nullptr, kAccountLoginTitle);
+  if (login != 0 && t.techniques.ClickButtonByCaption(login, kLoginCancel)) return false;
+  t.api.SetForegroundWindow(main);
+  if (t.techniques.ClickButtonByCaption(main, kNet2PhoneOk)) return false;
+  t.techniques.CloseWindowByTitle(kContactsTitle);
+  t.api.SendMessageA(t.found.Net2PhoneHangUpButton, win::BM_CLICK, 0, 0);
+  return true;
+}
+
+// A call dialog is cancelled; else the conversation window is left by its accelerators. Only when
+// there is neither is the press taken as silencing the phone.
+bool HangUpMsn(KeyTools& t, const MsnKeys& msn) {
+  t.api.EnumWindows(t.finders.Proc(&Finders::FindMsnConversationWindow));
+  const Hwnd main = t.techniques.LocateTarget(Lookup::ByTitle);
+  if (main == 0) return false;
+  t.api.SetForegroundWindow(main);
+  for (const DialogButton& dialog : msn.hangUpDialogs) {
+    const Hwnd d = t.api.FindWindowA(nullptr, dialog.title);
+    if (d == 0) continue;
+    t.api.SetForegroundWindow(d);
+    if (t.techniques.ClickButtonByCaption(d, dialog.caption)) return false;
+  }
+  // The title outlives its window, so it is looked up again.
+  const std::string& title = t.found.MsnConversationTitle;
+  if (title.empty()) return true;
+  const Hwnd conversation = t.api.FindWindowA(nullptr, title.c_str());
+  if (conversation == 0) return true;
+  t.api.SetForegroundWindow(conversation);
+  for (const std::uint8_t key : msn.conversationAltKeys) {
+    t.techniques.TapKeyWithModifier(win::VK_MENU, key);
+  }
+  return false;
+}
+
+bool HangUpYahoo(KeyTools& t) {
+  const Hwnd main = t.techniques.LocateTarget(Lookup::ByTitle);
+  if (main == 0) return false;
+  t.techniques.RestoreAndActivate(main);
+  t.api.EnumChildWindows(main, t.finders.Proc(&Finders::FindYahooToolbars));
+  PostClick(t.api, t.found.YahooHangUpButton, kYahooButtonPoint, kMkLButton, 0);
+  return true;
+}
+
+bool HangUpVoip(KeyTools& t, const VoipApp& voip) {
+  const Hwnd main = LocateVoipWindow(t, voip);
+  if (main == 0) return false;
+  t.techniques.RestoreAndActivate(main);
+  t.techniques.ClickButtonByCaption(main, kVoipOnHook);
+  return true;
+}
+
+}  // namespace
+
+void TMainForm::HandleHangUpKey() {
+  KeyTools tools{*this, api_, techniques_, finders_, Found};
+  bool silence = false;
+  switch (CurrentAppCode) {
+    case app::Skype:
+      HangUpSkype(*this);
+      break;
+    case app::SJphone:
+      silence = HangUpSJphone(tools);
+      break;
+    case app::Net2PhoneDialer:
+    case app::Net2PhoneCommCenter:
+      silence = HangUpNet2Phone(tools);
+      break;
+    case app::Msn70:
+    case app::Msn75:
+      silence = HangUpMsn(tools, MsnKeysFor(CurrentAppCode));
+      break;
+    case app::YahooCallCenter:
+      silence = HangUpYahoo(tools);
+      break;
+    case app::VoipBuster:
+    case app::VoipStunt:
+    case app::VoipCheap:
+      silence = HangUpVoip(tools, VoipFor(CurrentAppCode));
+      break;
+    default:  // one click, key or button on the main window
+      silence = RunMainWindowStep(tools, kHangUpKeySteps, CurrentAppCode);
+      break;
+  }
+  if (silence) handset_.StopBuzzer();
+}
+
+}  // namespace telvaro
