@@ -9,6 +9,9 @@
 
 #include "E2e.h"
 #include "FakeSkypeControl.h"
+#include "../../src/shell/win32/ViewIds.h"
+
+#include <commctrl.h>
 
 namespace telvaro::e2e {
 namespace {
@@ -30,7 +33,12 @@ class SkypeE2e : public E2eTest {
     ASSERT_TRUE(WaitForLine(skypeLog_, "received PROTOCOL 3"));
   }
 
-  bool Control(const std::string& command) { return tools::SendFakeSkypeControl(command); }
+  bool Control(const std::string& command) {
+    HWND api = tools::FindFakeSkypeApiWindow();
+    const bool ok = tools::SendFakeSkypeControl(api, command);
+    if (!ok) std::printf("control '%s' failed: api %p error %lu\n", command.c_str(), (void*)api, GetLastError());
+    return ok;
+  }
 
   // The texts Skype received, in order.
   std::vector<std::string> Received() const {
@@ -109,6 +117,105 @@ TEST_F(SkypeE2e, MalformedTextsChangeNothing) {
   ASSERT_TRUE(Control("send PING"));
   EXPECT_TRUE(WaitUntil([] { return HandsetState("plugged") == true; }))
       << "the program still answers";
+}
+
+}  // namespace
+}  // namespace telvaro::e2e
+
+namespace telvaro::e2e {
+namespace {
+
+// The status line of telvaro.exe's main window. WM_GETTEXT gives a status bar's first part, and
+// unlike SB_GETTEXT it is carried across processes.
+std::wstring StatusLine() {
+  HWND main = FindTopWindow(kMainWindowClass, kMainWindowTitle);
+  wchar_t text[256] = {};
+  SendMessageW(GetDlgItem(main, view::kStatusBarId), WM_GETTEXT, 256,
+               reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+bool WaitForStatus(const std::wstring& expected, Millis timeout = kPollTick) {
+  return WaitUntil([&] { return StatusLine() == expected; }, timeout);
+}
+
+class SkypeKeys : public SkypeE2e {
+ protected:
+  // The texts received from now on, without the presence poll's pings.
+  std::vector<std::string> Since(std::size_t count) const {
+    std::vector<std::string> texts = ReceivedAfter(count);
+    texts.erase(std::remove(texts.begin(), texts.end(), "PING"), texts.end());
+    return texts;
+  }
+  bool Press(int code) { return Handset("press " + std::to_string(code)).result == 1; }
+};
+
+TEST_F(SkypeKeys, TheCallKeyAnswersARingingCallAndTheHangUpKeyEndsIt) {
+  ASSERT_TRUE(Control("send CALL 61 STATUS RINGING"));
+  ASSERT_TRUE(WaitUntil([] { return HandsetState("buzzer") == true; }));
+  std::size_t before = Received().size();
+  ASSERT_TRUE(Press(13));
+  ASSERT_TRUE(WaitForReceived("FOCUS"));
+  EXPECT_THAT(Since(before),
+              ::testing::ElementsAre("SET CALL 61 STATUS INPROGRESS", "HOOK OFF", "FOCUS"));
+  EXPECT_EQ(HandsetState("buzzer"), std::optional<bool>(true)) << "Skype's report stops it";
+  ASSERT_TRUE(Control("send CALL 61 STATUS INPROGRESS"));
+  EXPECT_TRUE(WaitUntil([] { return HandsetState("buzzer") == false; }));
+
+  before = Received().size();
+  ASSERT_TRUE(Press(14));
+  ASSERT_TRUE(WaitForReceived("HOOK ON"));
+  EXPECT_THAT(Since(before), ::testing::ElementsAre("SET CALL 61 STATUS FINISHED", "HOOK ON"));
+}
+
+TEST_F(SkypeKeys, DialsTheNumberTypedAndRedialsIt) {
+  ASSERT_TRUE(Control("front"));
+  for (int code : {1, 5, 9}) ASSERT_TRUE(Press(code));  // 1 2 3
+  ASSERT_TRUE(WaitForReceived("BTN_RELEASED 3"));
+  std::size_t before = Received().size();
+  ASSERT_TRUE(Press(13));
+  ASSERT_TRUE(WaitForReceived("FOCUS"));
+  EXPECT_THAT(Since(before), ::testing::ElementsAre("CALL 123", "FOCUS"));
+  before = Received().size();
+  ASSERT_TRUE(Control("front"));
+  ASSERT_TRUE(Press(13));
+  ASSERT_TRUE(WaitUntil([&] { return Since(before).size() >= 2; }));
+  EXPECT_THAT(Since(before), ::testing::ElementsAre("CALL 123", "FOCUS")) << "redial";
+}
+
+TEST_F(SkypeKeys, UpAndDownTakeTheFocusedContactWhichTheCallKeyDials) {
+  ASSERT_TRUE(WaitForLine(skypeLog_, "sent PONG", kPollTick)) << "Up and Down wait for a PONG";
+  ASSERT_TRUE(Control("front"));
+  ASSERT_TRUE(Control("tab 1"));
+  std::size_t before = Received().size();
+  ASSERT_TRUE(Press(16));
+  ASSERT_TRUE(WaitForReceived("BTN_RELEASED DOWN"));
+  EXPECT_TRUE(WaitForLine(skypeLog_, "pagecontrol WM_LBUTTONUP 0x0 0x000B0038"))
+      << "a tab other than the first is clicked back first";
+  ASSERT_TRUE(Control("tab 0"));
+  ASSERT_TRUE(Press(15));
+  ASSERT_TRUE(WaitForReceived("BTN_RELEASED UP"));
+  ASSERT_TRUE(Control("send CONTACTS FOCUSED helpdesk"));
+  ASSERT_TRUE(Control("front"));
+  before = Received().size();
+  ASSERT_TRUE(Press(13));
+  ASSERT_TRUE(WaitForReceived("CALL helpdesk"));
+  ASSERT_TRUE(WaitUntil([&] { return Since(before).size() >= 2; }));
+  EXPECT_THAT(Since(before), ::testing::ElementsAre("CALL helpdesk", "FOCUS"));
+}
+
+TEST_F(SkypeKeys, PresenceFollowsPongsAndADroppedSkypeIsAttachedAgain) {
+  ASSERT_TRUE(WaitForStatus(L"Skype - fakeuser is running."))
+      << "the first PONG; status: " << std::string(StatusLine().begin(), StatusLine().end());
+  ASSERT_TRUE(Control("pong off"));
+  EXPECT_TRUE(WaitForStatus(L"Skype - fakeuser is not running.", Millis{12000}))
+      << "status: " << std::string(StatusLine().begin(), StatusLine().end());
+  const std::size_t before = Received().size();
+  ASSERT_TRUE(Control("pong on"));
+  EXPECT_TRUE(WaitForStatus(L"Skype - fakeuser is running.", Millis{12000}));
+  const std::vector<std::string> texts = Since(before);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "PROTOCOL 3"), texts.end())
+      << "the silent Skype was attached anew";
 }
 
 }  // namespace

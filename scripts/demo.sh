@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The main job, shown: telvaro.exe under Wine with the virtual handset, a fake X-Lite and a fake
+# Skype. Prints the story of the session and saves a screenshot to out/demo.png. With DISPLAY set,
+# the windows appear on that screen; without it, on a virtual one (Xvfb).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+story() {
+  mkdir -p out
+  # shellcheck source=scripts/wine-env.sh
+  source scripts/wine-env.sh
+  TELVARO_HANDSET_LOG="$(winepath -w "$PWD/out/handset.log")"
+  export TELVARO_HANDSET_LOG
+  rm -f out/handset.log out/demo.png
+  # Start from no stored settings, as on a first start.
+  wine reg delete 'HKLM\SOFTWARE\Dialbridge' /f >/dev/null 2>&1 || true
+  wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' /v Dialbridge /f \
+    >/dev/null 2>&1 || true
+  local status=0
+  # Into a file, not a pipe: Wine's own background processes inherit the output and would keep a
+  # pipe open after the demo ends.
+  timeout 300 wine build/mingw-x64/bin/demo.exe "$(winepath -w "$PWD/out")" >out/story.txt 2>&1 ||
+    status=1
+  tr -d '\r' <out/story.txt
+  sleep 1
+  import -window root out/demo.png 2>/dev/null && echo "Screenshot: out/demo.png"
+  [ -f out/handset.log ] &&
+    echo "Handset library calls: $(tr -d '\r' <out/handset.log | paste -sd, - | sed 's/,/, /g')"
+  wineserver -k || true
+  return $status
+}
+
+if [ "${1:-}" = "--story" ]; then
+  story
+  exit
+fi
+
+scripts/install-deps.sh
+cmake --preset mingw-x64 >/dev/null
+cmake --build --preset mingw-x64 -j 2 --target telvaro CM_HID fakeapp fakeskype handsetctl demo \
+  >/dev/null
+if [ -n "${DISPLAY:-}" ]; then
+  story
+else
+  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --story
+fi

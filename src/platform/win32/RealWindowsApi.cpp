@@ -1,0 +1,247 @@
+#include "platform/win32/RealWindowsApi.h"
+
+#include <cstddef>
+#include <exception>
+
+// The seam spells out the Win32 constants itself. This list is expanded twice: before <windows.h>,
+// where the names are the seam's, to take their values; and after it, where the same names are
+// the Win32 macros, to compare. KEY_READ_ENUM is the seam's own name and is checked on its own.
+// clang-format off
+#define TELVARO_SEAM_CONSTANTS(X)                                                                 \
+  X(WM_CLOSE) X(WM_SETFOCUS) X(WM_SETTEXT) X(WM_GETTEXT) X(WM_GETTEXTLENGTH) X(WM_COPYDATA)       \
+  X(WM_KEYDOWN) X(WM_KEYUP) X(WM_CHAR) X(WM_TIMER) X(WM_LBUTTONDOWN) X(WM_LBUTTONUP)              \
+  X(WM_DEVICECHANGE) X(WM_USER) X(EM_SETSEL) X(BM_CLICK) X(TCM_GETCURSEL)                         \
+  X(VK_BACK) X(VK_RETURN) X(VK_SHIFT) X(VK_MENU) X(VK_ESCAPE) X(VK_UP) X(VK_DOWN) X(VK_NUMPAD0)   \
+  X(VK_MULTIPLY) X(VK_ADD) X(KEYEVENTF_KEYUP) X(SW_RESTORE) X(SW_SHOWNORMAL) X(SMTO_ABORTIFHUNG)  \
+  X(KEY_ALL_ACCESS) X(REG_SZ) X(REG_EXPAND_SZ) X(REG_BINARY) X(REG_DWORD) X(ERROR_SUCCESS)        \
+  X(ERROR_FILE_NOT_FOUND) X(ERROR_ACCESS_DENIED) X(ERROR_MORE_DATA) X(ERROR_ALREADY_EXISTS)
+// clang-format on
+
+namespace {
+namespace seam {
+#define TELVARO_TAKE_SEAM_VALUE(name) constexpr long long k_##name = telvaro::win::name;
+TELVARO_SEAM_CONSTANTS(TELVARO_TAKE_SEAM_VALUE)
+constexpr long long kKeyReadEnum = telvaro::win::KEY_READ_ENUM;
+}  // namespace seam
+}  // namespace
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#define TELVARO_CHECK_SEAM_VALUE(name) \
+  static_assert(seam::k_##name == (name), "WindowsApi.h spells " #name " wrong");
+TELVARO_SEAM_CONSTANTS(TELVARO_CHECK_SEAM_VALUE)
+static_assert(seam::kKeyReadEnum == (READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS));
+
+namespace {
+
+using telvaro::CopyDataStruct;
+using telvaro::Hkey;
+using telvaro::Hwnd;
+static_assert(sizeof(Hwnd) == sizeof(HWND) && sizeof(Hkey) == sizeof(HKEY));
+static_assert(sizeof(telvaro::WParam) == sizeof(WPARAM) &&
+              sizeof(telvaro::LParam) == sizeof(LPARAM) &&
+              sizeof(telvaro::LResult) == sizeof(LRESULT));
+// WM_COPYDATA senders hand the address of a CopyDataStruct straight to SendMessageA.
+static_assert(sizeof(CopyDataStruct) == sizeof(COPYDATASTRUCT));
+static_assert(offsetof(CopyDataStruct, dwData) == offsetof(COPYDATASTRUCT, dwData));
+static_assert(offsetof(CopyDataStruct, cbData) == offsetof(COPYDATASTRUCT, cbData));
+static_assert(offsetof(CopyDataStruct, lpData) == offsetof(COPYDATASTRUCT, lpData));
+
+HWND ToHwnd(Hwnd hwnd) { return reinterpret_cast<HWND>(hwnd); }
+Hwnd FromHwnd(HWND hwnd) { return reinterpret_cast<Hwnd>(hwnd); }
+
+// The seam spells the predefined roots as their 32-bit values (HKEY_LOCAL_MACHINE = 0x80000002),
+// while Win64 defines them as that value sign-extended to a pointer. Hand Windows exactly its own
+// values instead of relying on it to ignore the upper half. Opened keys pass through unchanged.
+HKEY ToHkey(Hkey key) {
+  constexpr Hkey kFirstRoot = 0x80000000;
+  constexpr Hkey kLastRoot = 0x800000FF;
+  if (key >= kFirstRoot && key <= kLastRoot) {
+    return reinterpret_cast<HKEY>(
+        static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(key))));
+  }
+  return reinterpret_cast<HKEY>(key);
+}
+
+struct EnumContext {
+  const telvaro::EnumWindowsProc* proc;
+  std::exception_ptr error;
+};
+
+// An exception must not unwind through the system's enumeration frames: stop the enumeration,
+// carry the exception out and rethrow it on our side.
+BOOL CALLBACK EnumThunk(HWND hwnd, LPARAM lParam) {
+  auto* context = reinterpret_cast<EnumContext*>(lParam);
+  try {
+    return (*context->proc)(FromHwnd(hwnd)) ? TRUE : FALSE;
+  } catch (...) {
+    context->error = std::current_exception();
+    return FALSE;
+  }
+}
+
+template <typename Enumerate>
+bool RunEnumeration(const telvaro::EnumWindowsProc& proc, Enumerate enumerate) {
+  EnumContext context{&proc, nullptr};
+  BOOL result = enumerate(reinterpret_cast<LPARAM>(&context));
+  if (context.error) std::rethrow_exception(context.error);
+  return result != FALSE;
+}
+
+}  // namespace
+
+namespace telvaro {
+
+Hwnd RealWindowsApi::FindWindowA(const char* className, const char* windowName) {
+  return FromHwnd(::FindWindowA(className, windowName));
+}
+
+Hwnd RealWindowsApi::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                                   const char* windowName) {
+  return FromHwnd(::FindWindowExA(ToHwnd(parent), ToHwnd(childAfter), className, windowName));
+}
+
+bool RealWindowsApi::EnumWindows(const EnumWindowsProc& proc) {
+  return RunEnumeration(proc, [](LPARAM context) { return ::EnumWindows(EnumThunk, context); });
+}
+
+bool RealWindowsApi::EnumChildWindows(Hwnd parent, const EnumWindowsProc& proc) {
+  return RunEnumeration(proc, [parent](LPARAM context) {
+    return ::EnumChildWindows(ToHwnd(parent), EnumThunk, context);
+  });
+}
+
+int RealWindowsApi::GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) {
+  return ::GetClassNameA(ToHwnd(hwnd), buffer, maxCount);
+}
+
+int RealWindowsApi::GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) {
+  return ::GetWindowTextA(ToHwnd(hwnd), buffer, maxCount);
+}
+
+bool RealWindowsApi::GetClientRect(Hwnd hwnd, Rect* rect) {
+  RECT client{};
+  if (::GetClientRect(ToHwnd(hwnd), &client) == FALSE) return false;
+  if (rect != nullptr) *rect = Rect{client.left, client.top, client.right, client.bottom};
+  return true;
+}
+
+bool RealWindowsApi::IsIconic(Hwnd hwnd) { return ::IsIconic(ToHwnd(hwnd)) != FALSE; }
+
+bool RealWindowsApi::ShowWindow(Hwnd hwnd, int cmdShow) {
+  return ::ShowWindow(ToHwnd(hwnd), cmdShow) != FALSE;
+}
+
+bool RealWindowsApi::SetForegroundWindow(Hwnd hwnd) {
+  return ::SetForegroundWindow(ToHwnd(hwnd)) != FALSE;
+}
+
+Hwnd RealWindowsApi::GetForegroundWindow() { return FromHwnd(::GetForegroundWindow()); }
+
+LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  return ::SendMessageA(ToHwnd(hwnd), msg, wParam, lParam);
+}
+
+LResult RealWindowsApi::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                                            UInt flags, UInt timeoutMs, std::uintptr_t* result) {
+  DWORD_PTR reply = 0;
+  LRESULT status =
+      ::SendMessageTimeoutA(ToHwnd(hwnd), msg, wParam, lParam, flags, timeoutMs, &reply);
+  if (result != nullptr) *result = reply;
+  return status;
+}
+
+bool RealWindowsApi::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  return ::PostMessageA(ToHwnd(hwnd), msg, wParam, lParam) != FALSE;
+}
+
+bool RealWindowsApi::ReplyMessage(LResult result) { return ::ReplyMessage(result) != FALSE; }
+
+void RealWindowsApi::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                                 std::uintptr_t extraInfo) {
+  ::keybd_event(vk, scan, flags, extraInfo);
+}
+
+UInt RealWindowsApi::RegisterWindowMessageA(const char* name) {
+  return ::RegisterWindowMessageA(name);
+}
+
+Handle RealWindowsApi::CreateMutexA(bool initialOwner, const char* name) {
+  return reinterpret_cast<Handle>(::CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, name));
+}
+
+std::uint32_t RealWindowsApi::GetLastError() { return ::GetLastError(); }
+
+std::string RealWindowsApi::GetModuleFileNameA() {
+  // The exe may live deeper than MAX_PATH; grow until the path fits, up to the longest a path
+  // can be.
+  constexpr std::size_t kLongestPath = 32768;
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    if (path.size() >= kLongestPath) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+long RealWindowsApi::RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                                     Hkey* result) {
+  HKEY key = nullptr;
+  LONG status = ::RegCreateKeyExA(ToHkey(root), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  samDesired, nullptr, &key, nullptr);
+  if (result != nullptr) *result = status == ERROR_SUCCESS ? reinterpret_cast<Hkey>(key) : 0;
+  return status;
+}
+
+long RealWindowsApi::RegOpenKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                                   Hkey* result) {
+  HKEY key = nullptr;
+  LONG status = ::RegOpenKeyExA(ToHkey(root), subKey, 0, samDesired, &key);
+  if (result != nullptr) *result = status == ERROR_SUCCESS ? reinterpret_cast<Hkey>(key) : 0;
+  return status;
+}
+
+long RealWindowsApi::RegCloseKey(Hkey key) { return ::RegCloseKey(ToHkey(key)); }
+
+long RealWindowsApi::RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type,
+                                      std::uint8_t* data, std::uint32_t* dataSize) {
+  DWORD valueType = 0;
+  DWORD size = dataSize != nullptr ? *dataSize : 0;
+  LONG status =
+      ::RegQueryValueExA(ToHkey(key), valueName, nullptr, type != nullptr ? &valueType : nullptr,
+                         data, dataSize != nullptr ? &size : nullptr);
+  if (type != nullptr) *type = valueType;
+  if (dataSize != nullptr) *dataSize = size;
+  return status;
+}
+
+long RealWindowsApi::RegSetValueExA(Hkey key, const char* valueName, std::uint32_t type,
+                                    const std::uint8_t* data, std::uint32_t dataSize) {
+  return ::RegSetValueExA(ToHkey(key), valueName, 0, type, data, dataSize);
+}
+
+long RealWindowsApi::RegDeleteValueA(Hkey key, const char* valueName) {
+  return ::RegDeleteValueA(ToHkey(key), valueName);
+}
+
+long RealWindowsApi::RegDeleteKeyA(Hkey key, const char* subKey) {
+  return ::RegDeleteKeyA(ToHkey(key), subKey);
+}
+
+void RealWindowsApi::ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) {
+  ::ShellExecuteA(ToHwnd(hwnd), verb, file, nullptr, nullptr, showCmd);
+}
+
+}  // namespace telvaro

@@ -1,0 +1,53 @@
+// The real Windows behind the seam: every method calls the Win32 function of the same name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/WindowsApi.h"
+
+namespace telvaro {
+
+class RealWindowsApi final : public WindowsApi {
+ public:
+  Hwnd FindWindowA(const char* className, const char* windowName) override;
+  Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                     const char* windowName) override;
+  bool EnumWindows(const EnumWindowsProc& proc) override;
+  bool EnumChildWindows(Hwnd parent, const EnumWindowsProc& proc) override;
+  int GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) override;
+  int GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) override;
+  bool GetClientRect(Hwnd hwnd, Rect* rect) override;
+  bool IsIconic(Hwnd hwnd) override;
+  bool ShowWindow(Hwnd hwnd, int cmdShow) override;
+  bool SetForegroundWindow(Hwnd hwnd) override;
+  Hwnd GetForegroundWindow() override;
+  LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
+  LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
+                              UInt timeoutMs, std::uintptr_t* result) override;
+  bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
+  bool ReplyMessage(LResult result) override;
+  void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                   std::uintptr_t extraInfo) override;
+  UInt RegisterWindowMessageA(const char* name) override;
+
+  Handle CreateMutexA(bool initialOwner, const char* name) override;
+  std::uint32_t GetLastError() override;
+  std::string GetModuleFileNameA() override;
+
+  long RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                       Hkey* result) override;
+  long RegOpenKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
+                     Hkey* result) override;
+  long RegCloseKey(Hkey key) override;
+  long RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
+                        std::uint32_t* dataSize) override;
+  long RegSetValueExA(Hkey key, const char* valueName, std::uint32_t type, const std::uint8_t* data,
+                      std::uint32_t dataSize) override;
+  long RegDeleteValueA(Hkey key, const char* valueName) override;
+  long RegDeleteKeyA(Hkey key, const char* subKey) override;
+
+  void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
+};
+
+}  // namespace telvaro

@@ -1,0 +1,155 @@
+// The twelve keypad keys against one fake of each injection family, with the target picked at
+// start-up from the stored row: each key must make the fake log exactly the messages of its
+// application, and bring a minimized application back to the front first.
+#include <string>
+#include <vector>
+
+#include "FakeAppKeys.h"
+
+namespace telvaro::e2e {
+namespace {
+
+using namespace fake;
+
+constexpr char kDialled[] = "123456789*0#";
+
+struct Family {
+  int row;
+  const char* app;  // fakeapp's name for it
+  const char* name;
+  const char* mainTitle;  // the fake's main window, and the status line's title
+  KeypadPlan keypad;
+  const char* editText;  // put into the number edit first, caret at its start (Net2Phone)
+};
+
+void PrintTo(const Family& family, std::ostream* out) { *out << family.name; }
+
+const std::vector<Family>& Families() {
+  static const std::vector<Family> families = {
+      {1, "d", "X-Lite", "X-Lite", KeysThenClickForHash, nullptr},
+      {2, "j", "X-PRO", "X-PRO", KeysThenShiftedHash, nullptr},
+      {11, "k", "Firefly", "Firefly 2", FireflyKeys, nullptr},
+      {12, "l", "eyeBeam", "eyeBeam", EyeBeamKeys, nullptr},
+      {6, "f", "SJphone", "SJphone", SjphoneButtons, nullptr},
+      {7, "g", "Net2Phone Dialer", "Net2Phone Dialer", Net2PhoneEdit, "555"},
+      {19, "z", "MediaRing PCPhone", "MediaRing PCPhone", MediaRingPoints, nullptr},
+      {14, "r", "Yahoo Call Center", "Call Center", YahooPoints, nullptr},
+      {20, "{", "PCPhone", "PCPhone", PCPhoneKeys, nullptr},
+      {16, "u", "VoipBuster", "VoipBuster - fakeuser", VoipKeys, nullptr},
+  };
+  return families;
+}
+
+class KeypadE2eFixture : public E2eTest {
+ protected:
+  void TearDown() override {
+    E2eTest::TearDown();
+    ResetSettings();
+  }
+
+  // The fake first, then telvaro with `row` stored: start-up selects it and, as it runs, brings it
+  // to the front.
+  void Start(int row, const std::string& app, const std::vector<std::string>& extraArgs = {}) {
+    fakeLog_ = TempPath("fakeapp.log");
+    std::vector<std::string> args = {app, "--log", fakeLog_};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    fake_ = &Launch(kFakeAppExe, args);
+    ASSERT_TRUE(fake_->Valid());
+    ASSERT_TRUE(WaitForLine(fakeLog_, "ready")) << "fakeapp " << app << " never got ready";
+    ASSERT_TRUE(
+        WriteRegString(Hive::LocalMachine, kSettingsKey, "CurrentAppIndex", std::to_string(row)));
+    ASSERT_TRUE(LaunchTelvaro().Valid());
+    ASSERT_NE(WaitForHandset(), nullptr);
+    ASSERT_EQ(Handset("plug").result, 1);
+    ASSERT_TRUE(WaitForLine(HandsetLogPath(), "StartKeyScan"));
+  }
+
+  HWND FakeWindow(const char* title) const { return FindTopWindow(nullptr, title, fake_->Id()); }
+
+  static bool Minimize(HWND window) {
+    ShowWindow(window, SW_MINIMIZE);
+    return WaitUntil([&] { return IsIconic(window) != FALSE; }, Millis{3000});
+  }
+
+  static bool InFront(HWND window) {
+    return WaitUntil([&] { return !IsIconic(window) && GetForegroundWindow() == window; },
+                     Millis{3000});
+  }
+
+  std::string fakeLog_;
+  Process* fake_ = nullptr;
+};
+
+class KeypadE2e : public KeypadE2eFixture, public ::testing::WithParamInterface<Family> {};
+class KeypadE2eLookup : public KeypadE2eFixture {};
+
+TEST_P(KeypadE2e, EveryKeyReachesTheApplication) {
+  const Family& family = GetParam();
+  ASSERT_NO_FATAL_FAILURE(Start(family.row, family.app));
+  EXPECT_TRUE(WaitForStatus(std::string(family.mainTitle) + " is running.")) << StatusLine();
+  HWND fakeMain = FakeWindow(family.mainTitle);
+  ASSERT_NE(fakeMain, nullptr);
+  EXPECT_TRUE(InFront(fakeMain)) << "start-up brings the selected application forward";
+
+  std::string edited = family.editText != nullptr ? family.editText : "";
+  if (family.editText != nullptr) {
+    HWND edit = FindWindowExA(fakeMain, nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(family.editText));
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+  }
+
+  KeyCheck keys(fakeLog_, HandsetLogPath());
+  for (const char* dial = kDialled; *dial != '\0'; ++dial) {
+    const KeypadKey& key = Keypad(*dial);
+    const std::string what = std::string(family.name) + ", key " + key.key;
+    const Lines expected = family.keypad(key, edited);
+    ASSERT_TRUE(Minimize(fakeMain)) << what;
+    keys.Press(key.code, expected, false, what);
+    if (!expected.empty()) {
+      EXPECT_TRUE(InFront(fakeMain)) << what << ": the application is restored and activated";
+    }
+    edited += key.key;
+  }
+  keys.Finish();
+  EXPECT_EQ(StatusLine(), std::string(family.mainTitle) + " is running.");
+
+  if (family.keypad(Keypad('#'), edited).empty()) {
+    EXPECT_TRUE(IsIconic(fakeMain)) << family.name << ": the hash key does nothing at all";
+  }
+  if (family.editText != nullptr) {
+    char text[64] = {};
+    SendMessageA(FindWindowExA(fakeMain, nullptr, "Edit", nullptr), WM_GETTEXT, sizeof text,
+                 reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(std::string(text), edited) << "every key is typed after the last character";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, KeypadE2e, ::testing::ValuesIn(Families()),
+                         [](const ::testing::TestParamInfo<Family>& info) {
+                           return "Row" + std::to_string(info.param.row);
+                         });
+
+// A window titled "X-Lite" of another class: the selection and the presence poll find it by its
+// title, the 2 key too, but every other key looks for the class as well and finds nothing.
+TEST_F(KeypadE2eLookup, XLiteKeyTwoAloneFindsAWindowOfAnotherClass) {
+  ASSERT_NO_FATAL_FAILURE(Start(1, "z", {"--title", "X-Lite"}));
+  const std::string running = "X-Lite is running.";
+  const std::string notRunning = "X-Lite is not running.";
+  EXPECT_TRUE(WaitForStatus(running)) << StatusLine();
+  KeyCheck keys(fakeLog_, HandsetLogPath());
+  keys.Press(Keypad('1').code, {}, false, "impostor, key 1");
+  WaitForStatus(notRunning, Millis{1000});  // a presence poll may show it running again at once
+  // Right after a presence poll has shown it running again, the next one is 5 s away.
+  ASSERT_TRUE(WaitForStatus(running, Millis{7000})) << "the presence poll looks by title alone";
+  keys.Press(Keypad('3').code, {}, false, "impostor, key 3");
+  EXPECT_TRUE(WaitForStatus(notRunning, Millis{2000})) << StatusLine();
+  keys.Press(Keypad('2').code, Keys("main", 0x62, '2'), false, "impostor, key 2");
+  EXPECT_EQ(StatusLine(), notRunning) << "a key that finds its window reports nothing";
+  keys.Press(Keypad('*').code, {}, false, "impostor, star key");
+  keys.Press(Keypad('#').code, {}, false, "impostor, hash key");
+  keys.Finish();
+}
+
+}  // namespace
+}  // namespace telvaro::e2e

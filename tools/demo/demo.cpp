@@ -1,0 +1,221 @@
+// demo: tells the story of one session with TELVARO, for real. It starts a fake X-Lite and a fake
+// Skype, starts telvaro.exe with the virtual handset, plugs the handset, dials and calls with X-Lite,
+// switches to Skype, lets a call ring, answers it and hangs up, and prints at every step what the
+// fakes received. It leaves every program running with TELVARO's window opened from its tray menu,
+// so that the caller can take a screenshot; the caller ends them.
+//
+//   demo.exe <folder for the logs>
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "FakeSkypeControl.h"
+#include "HandsetControl.h"
+#include "../../src/shell/win32/ViewIds.h"
+
+namespace {
+
+using namespace telvaro;
+
+constexpr DWORD kWaitMs = 10000;
+
+std::string Folder;
+
+std::string ExeDir() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string dir(path);
+  return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+bool Start(const std::string& exe, const std::string& args) {
+  std::string line = "\"" + ExeDir() + exe + "\" " + args;
+  // The programs outlive the demo: they must not hold on to its output, or a reader of the story
+  // through a pipe would wait for them.
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = si.hStdOutput = si.hStdError = nul;
+  PROCESS_INFORMATION pi = {};
+  const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+  CloseHandle(nul);
+  if (!started) {
+    std::printf("   could not start %s\n", exe.c_str());
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD timeoutMs = kWaitMs) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+bool HasLine(const std::string& path, const std::string& wanted) {
+  for (const std::string& line : Lines(path)) {
+    if (line == wanted) return true;
+  }
+  return false;
+}
+
+// Prints what a fake logged since the last call for the same log.
+class Watch {
+ public:
+  explicit Watch(std::string path) : path_(std::move(path)) {}
+  void Settle() { Sleep(400); }
+  void PrintNew(const char* who) {
+    Settle();
+    std::vector<std::string> lines = Lines(path_);
+    bool any = false;
+    for (std::size_t i = seen_; i < lines.size(); ++i) {
+      if (lines[i] == "ready" || lines[i] == "received PING" || lines[i] == "sent PONG") continue;
+      std::printf("   %s got: %s\n", who, lines[i].c_str());
+      any = true;
+    }
+    if (!any) std::printf("   %s got nothing\n", who);
+    seen_ = lines.size();
+  }
+  void Skip() { seen_ = Lines(path_).size(); }
+
+ private:
+  std::string path_;
+  std::size_t seen_ = 0;
+};
+
+HWND MainWindow() { return FindWindowA("TMainForm", "TELVARO 1.3.0"); }
+
+void Choose(int row, const char* name) {
+  std::printf("\n* Choosing %s in TELVARO's list of applications\n", name);
+  HWND combo = GetDlgItem(MainWindow(), view::kAppComboId);
+  SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
+  SendMessageA(MainWindow(), WM_COMMAND, MAKEWPARAM(view::kAppComboId, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+}
+
+// Handset key codes run down the keypad's columns.
+int CodeOf(char key) {
+  const std::string order = "147*2580369#";
+  return static_cast<int>(order.find(key)) + 1;
+}
+
+void Press(int code, const char* what) {
+  std::printf("\n* Handset: %s\n", what);
+  tools::SendHandsetCommand("press " + std::to_string(code));
+}
+
+void Dial(const std::string& number) {
+  std::printf("\n* Handset: dialling %s\n", number.c_str());
+  for (char key : number) {
+    tools::SendHandsetCommand("press " + std::to_string(CodeOf(key)));
+    Sleep(150);
+  }
+}
+
+void PrintBuzzer() {
+  std::optional<bool> on = tools::QueryHandset("buzzer");
+  std::printf("   handset buzzer: %s\n", !on ? "unknown" : *on ? "ON (ringing)" : "off");
+}
+
+std::string Status() {
+  wchar_t text[256] = {};
+  if (SendMessageW(GetDlgItem(MainWindow(), view::kStatusBarId), WM_GETTEXT, 256,
+                   reinterpret_cast<LPARAM>(text)) <= 0) {
+    return "";
+  }
+  char narrow[256] = {};
+  WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+  return narrow;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // the story is read line by line through a pipe
+  Folder = argc > 1 ? argv[1] : ".";
+  const std::string xliteLog = Folder + "\\xlite.log";
+  const std::string skypeLog = Folder + "\\skype.log";
+  DeleteFileA(xliteLog.c_str());
+  DeleteFileA(skypeLog.c_str());
+
+  std::printf("* Starting a fake X-Lite and a fake Skype\n");
+  Start("fakeapp.exe", "d --log \"" + xliteLog + "\"");
+  Start("fakeskype.exe", "--log \"" + skypeLog + "\"");
+  if (!WaitFor([&] { return HasLine(xliteLog, "ready") && HasLine(skypeLog, "ready"); })) {
+    std::printf("   the fakes did not start\n");
+    return 1;
+  }
+  Watch xlite(xliteLog), skype(skypeLog);
+
+  std::printf("\n* Starting telvaro.exe (it sits in the notification area)\n");
+  Start("telvaro.exe", "");
+  if (!WaitFor([] { return MainWindow() != nullptr && tools::FindHandsetWindow(); })) {
+    std::printf("   telvaro.exe did not start\n");
+    return 1;
+  }
+  std::printf("   status line: \"%s\"\n", Status().c_str());
+
+  std::printf("\n* Plugging in the handset\n");
+  tools::SendHandsetCommand("plug");
+  WaitFor([] { return tools::QueryHandset("scanning") == true; });
+  std::printf("   key scanning: %s\n", tools::QueryHandset("scanning") == true ? "on" : "off");
+
+  Choose(1, "X-Lite");
+  Sleep(500);
+  std::printf("   status line: \"%s\"\n", Status().c_str());
+  xlite.Skip();
+  Dial("5551234");
+  xlite.PrintNew("X-Lite");
+  Press(13, "call key");
+  xlite.PrintNew("X-Lite");
+  Press(14, "hang-up key");
+  xlite.PrintNew("X-Lite");
+
+  skype.Skip();
+  Choose(0, "Skype");
+  WaitFor([&] { return HasLine(skypeLog, "received PROTOCOL 3"); });
+  skype.PrintNew("Skype");
+
+  std::printf("\n* Skype: an incoming call 61 rings\n");
+  tools::SendFakeSkypeControl("send CALL 61 STATUS RINGING");
+  skype.Skip();
+  PrintBuzzer();
+  Press(13, "call key (answer)");
+  skype.PrintNew("Skype");
+  std::printf("\n* Skype: call 61 is in progress\n");
+  tools::SendFakeSkypeControl("send CALL 61 STATUS INPROGRESS");
+  skype.Skip();
+  PrintBuzzer();
+  Press(14, "hang-up key");
+  skype.PrintNew("Skype");
+  tools::SendFakeSkypeControl("send CALL 61 STATUS FINISHED");
+  skype.Skip();
+
+  std::printf("\n* Opening TELVARO's window from its tray menu (\"&Open TELVARO\")\n");
+  PostMessageA(MainWindow(), WM_COMMAND, MAKEWPARAM(view::kMenuRestoreId, 0), 0);
+  WaitFor([] { return IsWindowVisible(MainWindow()) != FALSE; });
+  Sleep(6000);  // one presence poll, so the status line shows Skype's answer
+  std::printf("   status line: \"%s\"\n", Status().c_str());
+  std::printf("\nDemo finished.\n");
+  return 0;
+}
