@@ -10,7 +10,7 @@ namespace {
 
 // The handset's key codes run down the keypad's columns; codes 13 to 16 are the function keys.
 constexpr std::array<char, 12> kKeypadKeyForCode = {'1', '4', '7', '*', '2', '5',
-                                                     '8', '0', '3', '6', '9', '#'};
+                                                    '8', '0', '3', '6', '9', '#'};
 constexpr WParam kZeroKeyCode = 8;
 constexpr const char* kContactFocused = "CONTACTS FOCUSED ";
 constexpr int kContactFocusedLength = 17;
@@ -19,7 +19,8 @@ constexpr int kContactFocusedLength = 17;
 
 void TMainForm::WMHandsetKeyDown(TMessage& message) {
   const WParam code = message.wParam;
-  if (code >= 1 && code <= kKeypadKeyForCode.size()) return HandleKeypadKey(kKeypadKeyForCode[code - 1]);
+  if (code >= 1 && code <= kKeypadKeyForCode.size())
+    return HandleKeypadKey(kKeypadKeyForCode[code - 1]);
   switch (code) {
     case 13:
       return HandleCallKey();

@@ -114,8 +114,8 @@ class WindowsApi {
   virtual bool SetForegroundWindow(Hwnd hwnd) = 0;
   virtual Hwnd GetForegroundWindow() = 0;
   virtual LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
-  virtual LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
-                                      UInt flags, UInt timeoutMs, std::uintptr_t* result) = 0;
+  virtual LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
+                                      UInt timeoutMs, std::uintptr_t* result) = 0;
   virtual bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
   virtual bool ReplyMessage(LResult result) = 0;
   virtual void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,

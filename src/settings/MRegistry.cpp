@@ -54,8 +54,8 @@ bool TMyRegistry::CreateKey() {
     return true;
   }
   Hkey created = 0;
-  if (api_.RegCreateKeyExA(win::HKEY_LOCAL_MACHINE, path.c_str(), win::KEY_ALL_ACCESS,
-                           &created) != win::ERROR_SUCCESS) {
+  if (api_.RegCreateKeyExA(win::HKEY_LOCAL_MACHINE, path.c_str(), win::KEY_ALL_ACCESS, &created) !=
+      win::ERROR_SUCCESS) {
     throw RegistryError("Failed to create key " + KeyName);
   }
   api_.RegCloseKey(created);
@@ -94,7 +94,8 @@ std::string TMyRegistry::ReadString() {
       win::ERROR_SUCCESS) {
     return "";
   }
-  std::string text(reinterpret_cast<const char*>(data.data()), std::min<std::size_t>(size, data.size()));
+  std::string text(reinterpret_cast<const char*>(data.data()),
+                   std::min<std::size_t>(size, data.size()));
   return text.substr(0, text.find('\0'));
 }
 

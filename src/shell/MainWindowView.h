@@ -14,7 +14,7 @@ class MainWindowView : public MainWindowHost {
  public:
   // combo_App
   virtual void AddAppItem(const std::string& displayName) = 0;
-  virtual int SelectedAppIndex() = 0;  // -1 when nothing is selected
+  virtual int SelectedAppIndex() = 0;         // -1 when nothing is selected
   virtual void SelectAppItem(int index) = 0;  // raises no change event
   // chk_AutoRun
   virtual bool AutoRunChecked() = 0;

@@ -164,7 +164,8 @@ void TMainForm::WMHandsetRemoval(TMessage&) {
   handset_.CloseDevice();
 }
 
-// --- The Voip applications ------------------------------------------------------------------------
+// --- The Voip applications
+// ------------------------------------------------------------------------
 
 bool TMainForm::IsVoip(std::int32_t appCode) const {
   return appCode == app::VoipBuster || appCode == app::VoipStunt || appCode == app::VoipCheap;

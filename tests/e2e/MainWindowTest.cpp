@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "E2e.h"
 #include "../../src/shell/win32/ViewIds.h"
+#include "E2e.h"
 
 namespace telvaro::e2e {
 namespace {
@@ -83,10 +83,10 @@ TEST_F(MainWindow, PlugAndUnplugStartAndStopKeyScanning) {
   EXPECT_EQ(HandsetState("scanning"), std::optional<bool>(true));
   ASSERT_EQ(Handset("unplug").result, 1);
   ASSERT_TRUE(WaitForLineCount(HandsetLogPath(), 5));
-  EXPECT_THAT(HandsetCalls(),
-              ElementsAre("CloseDevice",
-                          "StartDeviceDetection(5120,5121,5122,5123,5124,5125,5126,5127)",
-                          "StartKeyScan", "StopKeyScan", "CloseDevice"));
+  EXPECT_THAT(
+      HandsetCalls(),
+      ElementsAre("CloseDevice", "StartDeviceDetection(5120,5121,5122,5123,5124,5125,5126,5127)",
+                  "StartKeyScan", "StopKeyScan", "CloseDevice"));
 }
 
 TEST_F(MainWindow, ExitSavesTheChoicesAndARestartReadsThemBack) {
@@ -119,9 +119,8 @@ TEST_F(MainWindow, ExitSavesTheChoicesAndARestartReadsThemBack) {
   Process& second = Launch(kTelvaroExe);
   ASSERT_NE(WaitForWindow(kMainWindowClass, kMainWindowTitle, kDefaultTimeout, second.Id()),
             nullptr);
-  EXPECT_TRUE(WaitUntil([&] {
-    return SendMessageA(Control(view::kAppComboId), CB_GETCURSEL, 0, 0) == 5;
-  }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return SendMessageA(Control(view::kAppComboId), CB_GETCURSEL, 0, 0) == 5; }));
   EXPECT_TRUE(Checked());
 }
 

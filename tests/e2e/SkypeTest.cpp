@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "../../src/shell/win32/ViewIds.h"
 #include "E2e.h"
 #include "FakeSkypeControl.h"
-#include "../../src/shell/win32/ViewIds.h"
 
 #include <commctrl.h>
 
@@ -36,7 +36,9 @@ class SkypeE2e : public E2eTest {
   bool Control(const std::string& command) {
     HWND api = tools::FindFakeSkypeApiWindow();
     const bool ok = tools::SendFakeSkypeControl(api, command);
-    if (!ok) std::printf("control '%s' failed: api %p error %lu\n", command.c_str(), (void*)api, GetLastError());
+    if (!ok)
+      std::printf("control '%s' failed: api %p error %lu\n", command.c_str(), (void*)api,
+                  GetLastError());
     return ok;
   }
 
@@ -52,9 +54,8 @@ class SkypeE2e : public E2eTest {
   // The texts received after the first `count` ones.
   std::vector<std::string> ReceivedAfter(std::size_t count) const {
     std::vector<std::string> all = Received();
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(
-                                                      std::min(count, all.size())),
-                                    all.end());
+    return std::vector<std::string>(
+        all.begin() + static_cast<std::ptrdiff_t>(std::min(count, all.size())), all.end());
   }
 
   bool WaitForReceived(const std::string& text, Millis timeout = kDefaultTimeout) {

@@ -15,16 +15,14 @@ class FakeHandset : public HandsetLibrary {
   int StartDeviceDetection(Hwnd window, UInt arrival, UInt removal, UInt keyDown, UInt keyUp,
                            UInt aux1, UInt aux2, UInt aux3, UInt aux4) override {
     detectionWindow = window;
-    Record("StartDeviceDetection(" + std::to_string(arrival) + "," +
-                    std::to_string(removal) + "," + std::to_string(keyDown) + "," +
-                    std::to_string(keyUp) + "," + std::to_string(aux1) + "," +
-                    std::to_string(aux2) + "," + std::to_string(aux3) + "," +
-                    std::to_string(aux4) + ")");
+    Record("StartDeviceDetection(" + std::to_string(arrival) + "," + std::to_string(removal) + "," +
+           std::to_string(keyDown) + "," + std::to_string(keyUp) + "," + std::to_string(aux1) +
+           "," + std::to_string(aux2) + "," + std::to_string(aux3) + "," + std::to_string(aux4) +
+           ")");
     return 1;
   }
   void HandleUsbDeviceChange(std::uint32_t wParam, std::uint32_t lParam) override {
-    Record("HandleUsbDeviceChange(" + std::to_string(wParam) + "," +
-                    std::to_string(lParam) + ")");
+    Record("HandleUsbDeviceChange(" + std::to_string(wParam) + "," + std::to_string(lParam) + ")");
   }
   int StartKeyScan() override { return Call("StartKeyScan"); }
   int StopKeyScan() override { return Call("StopKeyScan"); }

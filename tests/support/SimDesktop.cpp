@@ -25,8 +25,8 @@ std::string Hex8(std::uint64_t v) {
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 const char* const kQueryPrefixes[] = {
-    "GetClassNameA", "GetWindowTextA", "GetClientRect", "IsIconic", "GetForegroundWindow",
-    "EnumWindows",   "EnumChildWindows", "GetLastError", "RegQueryValueExA", "GetModuleFileNameA",
+    "GetClassNameA", "GetWindowTextA",   "GetClientRect", "IsIconic",         "GetForegroundWindow",
+    "EnumWindows",   "EnumChildWindows", "GetLastError",  "RegQueryValueExA", "GetModuleFileNameA",
 };
 
 }  // namespace
@@ -462,9 +462,7 @@ const SimDesktop::RegKey* SimDesktop::FindKey(Hkey root, const std::string& path
 void SimDesktop::DenyFullAccess(Hkey root) { deniedFullAccess_.insert(root); }
 void SimDesktop::DenyCreate(Hkey root) { deniedCreate_.insert(root); }
 
-void SimDesktop::CreateRegKey(Hkey root, const std::string& path) {
-  registry_[root][Lower(path)];
-}
+void SimDesktop::CreateRegKey(Hkey root, const std::string& path) { registry_[root][Lower(path)]; }
 
 void SimDesktop::SetRegRaw(Hkey root, const std::string& path, const std::string& name,
                            std::uint32_t type, std::vector<std::uint8_t> data) {

@@ -20,8 +20,8 @@ class SimDesktop;
 
 // Behaviour attached to a window: sees every sent and delivered posted message; returns the
 // result. `handled` false lets the default handling (text, close, Edit, Button) run.
-using WindowBehaviour = std::function<LResult(Hwnd self, UInt msg, WParam wParam, LParam lParam,
-                                              bool& handled)>;
+using WindowBehaviour =
+    std::function<LResult(Hwnd self, UInt msg, WParam wParam, LParam lParam, bool& handled)>;
 
 struct SimWindow {
   Hwnd handle = 0;
@@ -61,7 +61,9 @@ class SimDesktop : public WindowsApi {
   std::vector<std::string>& Received(Hwnd h) { return Window(h).received; }
   void SetForeground(Hwnd h) { foreground_ = h; }  // untraced
   Hwnd Foreground() const { return foreground_; }
-  void SetBehaviour(Hwnd h, WindowBehaviour behaviour) { Window(h).behaviour = std::move(behaviour); }
+  void SetBehaviour(Hwnd h, WindowBehaviour behaviour) {
+    Window(h).behaviour = std::move(behaviour);
+  }
 
   // Delivers the queued posted messages in the order posted (and those they post in turn).
   void DeliverPosted();
@@ -143,8 +145,8 @@ class SimDesktop : public WindowsApi {
   long RegCloseKey(Hkey key) override;
   long RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
                         std::uint32_t* dataSize) override;
-  long RegSetValueExA(Hkey key, const char* valueName, std::uint32_t type,
-                      const std::uint8_t* data, std::uint32_t dataSize) override;
+  long RegSetValueExA(Hkey key, const char* valueName, std::uint32_t type, const std::uint8_t* data,
+                      std::uint32_t dataSize) override;
   long RegDeleteValueA(Hkey key, const char* valueName) override;
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
   void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
@@ -154,7 +156,7 @@ class SimDesktop : public WindowsApi {
 
  private:
   struct RegKey {
-    std::map<std::string, RegValue> values;  // by lower-case name
+    std::map<std::string, RegValue> values;    // by lower-case name
     std::map<std::string, std::string> names;  // lower-case -> original spelling
   };
   struct OpenKey {

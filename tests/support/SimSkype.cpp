@@ -45,8 +45,7 @@ LResult SimSkype::Send(const std::string& text) {
   CopyDataStruct cds;
   cds.cbData = static_cast<std::uint32_t>(buffer.size() + 1);
   cds.lpData = buffer.c_str();
-  return desktop_.SendMessageA(client, win::WM_COPYDATA, apiWindow,
-                               reinterpret_cast<LParam>(&cds));
+  return desktop_.SendMessageA(client, win::WM_COPYDATA, apiWindow, reinterpret_cast<LParam>(&cds));
 }
 
 }  // namespace telvaro::sim

@@ -79,7 +79,13 @@ TEST(ZeroKey, ShortAndLongPresses) {
   const ZeroCase cases[] = {
       {"short press", {}, 0, "release 0", {"BTN_RELEASED 0"}, "0", "0"},
       {"long press of a first 0", {}, 0, "timer", {"BTN_RELEASED +"}, "+", "0"},
-      {"long press during call 42", {}, 42, "timer", {"SET CALL 42 DTMF +", "BTN_RELEASED +"}, "+", "0"},
+      {"long press during call 42",
+       {},
+       42,
+       "timer",
+       {"SET CALL 42 DTMF +", "BTN_RELEASED +"},
+       "+",
+       "0"},
       {"long press after digits", {kKey1}, 0, "timer", {"BTN_RELEASED 0"}, "10", "10"},
       {"another key released while 0 is held", {}, 0, "release 5", {}, "0", "0"},
   };

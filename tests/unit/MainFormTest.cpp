@@ -22,9 +22,8 @@ int IndexOf(const std::vector<std::string>& trace, const std::string& prefix) {
 }
 
 int CountPrefix(const std::vector<std::string>& trace, const std::string& prefix) {
-  return static_cast<int>(std::count_if(trace.begin(), trace.end(), [&](const std::string& l) {
-    return l.rfind(prefix, 0) == 0;
-  }));
+  return static_cast<int>(std::count_if(
+      trace.begin(), trace.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
 TEST(FormCreate, RunsItsStepsInTheFixedOrder) {
@@ -43,7 +42,8 @@ TEST(FormCreate, RunsItsStepsInTheFixedOrder) {
   EXPECT_LT(findSkype, discover);
   EXPECT_LT(discover, close) << "the selection runs before handset detection";
   EXPECT_EQ(close + 1, detect);
-  EXPECT_EQ(p.handset.calls.back(), "StartDeviceDetection(5120,5121,5122,5123,5124,5125,5126,5127)");
+  EXPECT_EQ(p.handset.calls.back(),
+            "StartDeviceDetection(5120,5121,5122,5123,5124,5125,5126,5127)");
   EXPECT_EQ(p.handset.detectionWindow, p.view.MainWindowHandle());
   EXPECT_EQ(CountPrefix(trace, "SendMessageTimeoutA(HWND_BROADCAST"), 1)
       << "the selection handler runs exactly once";
@@ -198,7 +198,8 @@ TEST(FormDestroy, DetachesSkypeAndShutsTheHandsetDownInOrder) {
   ASSERT_TRUE(p.form.FSkype->Attached());
   p.form.FormDestroy();
   EXPECT_FALSE(p.form.FSkype->Attached());
-  EXPECT_EQ(p.handset.calls, (std::vector<std::string>{"StopKeyScan", "StopBuzzer", "CloseDevice"}));
+  EXPECT_EQ(p.handset.calls,
+            (std::vector<std::string>{"StopKeyScan", "StopBuzzer", "CloseDevice"}));
   EXPECT_EQ(p.form.AppConfig, nullptr);
   EXPECT_EQ(p.form.FRegistry, nullptr);
 }

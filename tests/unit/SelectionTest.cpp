@@ -11,9 +11,8 @@ using sim::SimSkype;
 using sim::TestProgram;
 
 int Count(const std::vector<std::string>& trace, const std::string& prefix) {
-  return static_cast<int>(std::count_if(trace.begin(), trace.end(), [&](const std::string& l) {
-    return l.rfind(prefix, 0) == 0;
-  }));
+  return static_cast<int>(std::count_if(
+      trace.begin(), trace.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
 TEST(Selection, AnApplicationThatDoesNotRunTouchesNoWindow) {
@@ -60,8 +59,8 @@ TEST(Selection, SkypeLearnsItsTitleAndAttachesWithoutTouchingTheStatus) {
   EXPECT_EQ(p.form.FTargetTitle, "Skype - alice");
   EXPECT_EQ(p.form.Apps[0].WindowTitle, "Skype - alice");
   EXPECT_TRUE(p.form.FSkype->Attached());
-  EXPECT_EQ(skype.commands, (std::vector<std::string>{"NAME " + p.form.FSkype->IdentName,
-                                                      "PROTOCOL 3"}));
+  EXPECT_EQ(skype.commands,
+            (std::vector<std::string>{"NAME " + p.form.FSkype->IdentName, "PROTOCOL 3"}));
   EXPECT_EQ(p.view.status, "X-Lite is not running.") << "kept until the poll or a PONG";
   EXPECT_NE(p.desktop.Foreground(), skype.mainWindow);
 }
@@ -173,8 +172,8 @@ TEST(Poll, SkypeIsRunningWhileItAnswersPing) {
   p.form.Timer1Timer();
   EXPECT_EQ(p.view.status, "Skype - alice is not running.");
   EXPECT_EQ(p.view.image, 0);
-  EXPECT_EQ(skype.commands, (std::vector<std::string>{"NAME " + p.form.FSkype->IdentName,
-                                                      "PROTOCOL 3", "PING"}))
+  EXPECT_EQ(skype.commands,
+            (std::vector<std::string>{"NAME " + p.form.FSkype->IdentName, "PROTOCOL 3", "PING"}))
       << "attached anew, then pinged";
 }
 

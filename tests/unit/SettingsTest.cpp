@@ -19,11 +19,24 @@ TEST(StrToIntEx, ConvertsOrFallsBackToTheDefault) {
     const char* text;
     std::int32_t expected;
   } cases[] = {
-      {"", 7},          {"abc", 7},         {" 12", 12},        {"12", 12},
-      {"-5", -5},       {"+5", 5},          {"$1F", 31},        {"0x10", 16},
-      {"x10", 16},      {"$FFFFFFFF", -1},  {"2147483647", 2147483647},
-      {"2147483648", 7}, {"-2147483648", -2147483647 - 1}, {"12 ", 7},
-      {"1.5", 7},       {"   ", 7},         {"-", 7},           {"0x", 7},
+      {"", 7},
+      {"abc", 7},
+      {" 12", 12},
+      {"12", 12},
+      {"-5", -5},
+      {"+5", 5},
+      {"$1F", 31},
+      {"0x10", 16},
+      {"x10", 16},
+      {"$FFFFFFFF", -1},
+      {"2147483647", 2147483647},
+      {"2147483648", 7},
+      {"-2147483648", -2147483647 - 1},
+      {"12 ", 7},
+      {"1.5", 7},
+      {"   ", 7},
+      {"-", 7},
+      {"0x", 7},
       {"99999999999999999999", 7},
   };
   TMyDataVerify verify;
@@ -177,7 +190,8 @@ TEST(SyncRunEntry, WritesOrRemovesOnlyOurOwnPath) {
   const std::string path = "C:\\Program Files\\TELVARO\\telvaro.exe";
   const RunCase cases[] = {
       {"on, missing", nullptr, true, "C:\\Program Files\\TELVARO\\telvaro.exe"},
-      {"on, moved program", "D:\\old\\telvaro.exe", true, "C:\\Program Files\\TELVARO\\telvaro.exe"},
+      {"on, moved program", "D:\\old\\telvaro.exe", true,
+       "C:\\Program Files\\TELVARO\\telvaro.exe"},
       {"on, other case", "c:\\program files\\telvaro\\telvaro.exe", true,
        "C:\\Program Files\\TELVARO\\telvaro.exe"},
       {"off, ours", "C:\\Program Files\\TELVARO\\telvaro.exe", false, nullptr},

@@ -1,8 +1,8 @@
 // demo: tells the story of one session with TELVARO, for real. It starts a fake X-Lite and a fake
-// Skype, starts telvaro.exe with the virtual handset, plugs the handset, dials and calls with X-Lite,
-// switches to Skype, lets a call ring, answers it and hangs up, and prints at every step what the
-// fakes received. It leaves every program running with TELVARO's window opened from its tray menu,
-// so that the caller can take a screenshot; the caller ends them.
+// Skype, starts telvaro.exe with the virtual handset, plugs the handset, dials and calls with
+// X-Lite, switches to Skype, lets a call ring, answers it and hangs up, and prints at every step
+// what the fakes received. It leaves every program running with TELVARO's window opened from its
+// tray menu, so that the caller can take a screenshot; the caller ends them.
 //
 //   demo.exe <folder for the logs>
 #include <windows.h>
@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "../../src/shell/win32/ViewIds.h"
 #include "FakeSkypeControl.h"
 #include "HandsetControl.h"
-#include "../../src/shell/win32/ViewIds.h"
 
 namespace {
 

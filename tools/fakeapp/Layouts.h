@@ -19,8 +19,8 @@
 namespace telvaro::fakeapp {
 
 struct AppRow {
-  char code;     // the application's app code
-  int index;     // its row in the supported application table
+  char code;  // the application's app code
+  int index;  // its row in the supported application table
   const char* name;
 };
 
@@ -30,7 +30,7 @@ struct WindowRow {
   const char* parent;  // nullptr = top-level
   const char* label;   // nullptr = derived from the caption
   const char* className;
-  const char* text;    // title or caption
+  const char* text;  // title or caption
   int width;
   int height;
 };
@@ -64,29 +64,31 @@ inline constexpr int kMainHeight = 400;
 inline constexpr int kDialogWidth = 320;
 inline constexpr int kDialogHeight = 160;
 
-#define FAKE_MAIN(app, cls, title) {app, "", nullptr, "main", cls, title, kMainWidth, kMainHeight}
-#define FAKE_BUTTON(app, caption) {app, "", "main", nullptr, "Button", caption, 60, 24}
+#define FAKE_MAIN(app, cls, title) \
+  { app, "", nullptr, "main", cls, title, kMainWidth, kMainHeight }
+#define FAKE_BUTTON(app, caption) \
+  { app, "", "main", nullptr, "Button", caption, 60, 24 }
 #define FAKE_DIALOG(app, extra, label, cls, title) \
-  {app, extra, nullptr, label, cls, title, kDialogWidth, kDialogHeight}
+  { app, extra, nullptr, label, cls, title, kDialogWidth, kDialogHeight }
 
 // The twelve dial-pad captions of SJphone and ICQPhone, then their call and hang-up buttons.
-#define FAKE_SJPHONE_BUTTONS(app)                                                          \
-  FAKE_BUTTON(app, "&1"), FAKE_BUTTON(app, "&2"), FAKE_BUTTON(app, "&3"),                  \
-      FAKE_BUTTON(app, "&4"), FAKE_BUTTON(app, "&5"), FAKE_BUTTON(app, "&6"),              \
-      FAKE_BUTTON(app, "&7"), FAKE_BUTTON(app, "&8"), FAKE_BUTTON(app, "&9"),              \
-      FAKE_BUTTON(app, "&0"), FAKE_BUTTON(app, "&*"), FAKE_BUTTON(app, "&#"),              \
-      FAKE_BUTTON(app, "&Dial"), FAKE_BUTTON(app, "&Hangup")
+#define FAKE_SJPHONE_BUTTONS(app)                                                                 \
+  FAKE_BUTTON(app, "&1"), FAKE_BUTTON(app, "&2"), FAKE_BUTTON(app, "&3"), FAKE_BUTTON(app, "&4"), \
+      FAKE_BUTTON(app, "&5"), FAKE_BUTTON(app, "&6"), FAKE_BUTTON(app, "&7"),                     \
+      FAKE_BUTTON(app, "&8"), FAKE_BUTTON(app, "&9"), FAKE_BUTTON(app, "&0"),                     \
+      FAKE_BUTTON(app, "&*"), FAKE_BUTTON(app, "&#"), FAKE_BUTTON(app, "&Dial"),                  \
+      FAKE_BUTTON(app, "&Hangup")
 
-#define FAKE_ICQ_BUTTONS(app)                                                                \
-  FAKE_BUTTON(app, "1"), FAKE_BUTTON(app, "2 abc"), FAKE_BUTTON(app, "3 def"),               \
-      FAKE_BUTTON(app, "4 ghi"), FAKE_BUTTON(app, "5 jkl"), FAKE_BUTTON(app, "6 mno"),       \
-      FAKE_BUTTON(app, "7 prs"), FAKE_BUTTON(app, "8 tuv"), FAKE_BUTTON(app, "9 wxy"),       \
-      FAKE_BUTTON(app, "0"), FAKE_BUTTON(app, "*"), FAKE_BUTTON(app, "#"),                   \
+#define FAKE_ICQ_BUTTONS(app)                                                          \
+  FAKE_BUTTON(app, "1"), FAKE_BUTTON(app, "2 abc"), FAKE_BUTTON(app, "3 def"),         \
+      FAKE_BUTTON(app, "4 ghi"), FAKE_BUTTON(app, "5 jkl"), FAKE_BUTTON(app, "6 mno"), \
+      FAKE_BUTTON(app, "7 prs"), FAKE_BUTTON(app, "8 tuv"), FAKE_BUTTON(app, "9 wxy"), \
+      FAKE_BUTTON(app, "0"), FAKE_BUTTON(app, "*"), FAKE_BUTTON(app, "#"),             \
       FAKE_BUTTON(app, "&Call"), FAKE_BUTTON(app, "&Hang Up")
 
 // Net2Phone: the number edit is wider than 96 and exactly 15 high; the two 59 x 24 buttons are
 // told apart only by enumeration order (hang-up first, call second), so "&OK" must not be 59 x 24.
-#define FAKE_NET2PHONE(app, title)                                                  \
+#define FAKE_NET2PHONE(app, title)                                                        \
   FAKE_MAIN(app, "FakeNet2Phone", title), {app, "", "main", "edit", "Edit", "", 120, 15}, \
       {app, "", "main", "hangupbutton", "Button", "Hang Up", 59, 24},                     \
       {app, "", "main", "callbutton", "Button", "Call", 59, 24},                          \
@@ -96,19 +98,19 @@ inline constexpr int kDialogHeight = 160;
       FAKE_DIALOG(app, "contacts", "contacts", "FakeNet2PhoneContacts", "Contacts")
 
 // MSN Messenger: the call dialog in English or Chinese (code page 936 bytes), and a conversation.
-#define FAKE_MSN(app, englishTitle, chineseTitle)                                          \
-  FAKE_MAIN(app, "MSNMSBLClass", "MSN Messenger"),                                         \
-      FAKE_DIALOG(app, "dialog-en", "dialog-en", "FakeMsnCallDialog", englishTitle),          \
-      {app, "dialog-en", "dialog-en", nullptr, "Button", "Cancel", 60, 24},                   \
-      FAKE_DIALOG(app, "dialog-zh", "dialog-zh", "FakeMsnCallDialog", chineseTitle),       \
-      {app, "dialog-zh", "dialog-zh", "dialog-zh:cancel", "Button", "\xC8\xA1\xCF\xFB", 60, \
-       24},                                                                                \
+#define FAKE_MSN(app, englishTitle, chineseTitle)                                                \
+  FAKE_MAIN(app, "MSNMSBLClass", "MSN Messenger"),                                               \
+      FAKE_DIALOG(app, "dialog-en", "dialog-en", "FakeMsnCallDialog", englishTitle),             \
+      {app, "dialog-en", "dialog-en", nullptr, "Button", "Cancel", 60, 24},                      \
+      FAKE_DIALOG(app, "dialog-zh", "dialog-zh", "FakeMsnCallDialog", chineseTitle),             \
+      {app, "dialog-zh", "dialog-zh", "dialog-zh:cancel", "Button", "\xC8\xA1\xCF\xFB", 60, 24}, \
       FAKE_DIALOG(app, "conversation", "conversation", "IMWindowClass", "Conversation - bob")
 
-#define FAKE_VOIP(app, cls, title)                                                     \
+#define FAKE_VOIP(app, cls, title)                                                       \
   FAKE_MAIN(app, cls, title), FAKE_BUTTON(app, "Contacts"), FAKE_BUTTON(app, "OffHook"), \
-      FAKE_BUTTON(app, "OnHook"), {app, "", "main", "edit", "Edit", "", 160, 20},        \
-      {app, "", "main", "contacts-list", "ContactListCtrl", "", 200, 200}
+      FAKE_BUTTON(app, "OnHook"), {app, "", "main", "edit", "Edit", "", 160, 20}, {      \
+    app, "", "main", "contacts-list", "ContactListCtrl", "", 200, 200                    \
+  }
 
 inline constexpr WindowRow kWindows[] = {
     FAKE_MAIN('d', "Funky Window", "X-Lite"),
@@ -169,8 +171,7 @@ inline constexpr WindowRow kWindows[] = {
 
 inline const AppRow* FindApp(std::string_view codeOrIndex) {
   for (const AppRow& app : kApps) {
-    if (codeOrIndex == std::string_view(&app.code, 1) ||
-        codeOrIndex == std::to_string(app.index)) {
+    if (codeOrIndex == std::string_view(&app.code, 1) || codeOrIndex == std::to_string(app.index)) {
       return &app;
     }
   }

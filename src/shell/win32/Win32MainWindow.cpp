@@ -1,7 +1,7 @@
 // The portable headers come before <windows.h>: their message constants share the names of its
 // macros.
-#include "shell/frmMailInterface.h"
 #include "shell/win32/Win32MainWindow.h"
+#include "shell/frmMailInterface.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -75,8 +75,8 @@ bool Win32MainWindow::Create(TMainForm& form) {
 }
 
 void Win32MainWindow::CreateControls() {
-  font_ = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
-                      "Arial");
+  font_ =
+      CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "Arial");
   autoRun_ = Child(window_, "BUTTON", "Automatically run", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 8, 121,
                    25, view::kAutoRunCheckBoxId);
   logo_ = Child(window_, "STATIC", "", SS_OWNERDRAW | SS_NOTIFY, 144, 8, 59, 14, view::kLogoId);
