@@ -8,11 +8,11 @@ scripts/install-deps.sh
 jobs=2
 summary=()
 
-run_ctest() {  # name, ctest arguments...
+run_ctest() {  # name, command line (ctest and its arguments, maybe behind a wrapper)...
   local name=$1 log
   shift
   log=$(mktemp)
-  if ctest "$@" 2>&1 | tee "$log"; then :; else status=1; fi
+  if "$@" 2>&1 | tee "$log"; then :; else status=1; fi
   summary+=("$name: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 >>build/.counts || true
   rm -f "$log"
@@ -28,12 +28,12 @@ if ! scripts/check-format.sh; then status=1; fi
 echo "== unit tests (native, sanitizers)"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
-run_ctest unit --preset native
+run_ctest unit ctest --preset native
 
 echo "== fuzz corpus (clang, libFuzzer)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DTELVARO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j "$jobs" --target skype_fuzzer
-run_ctest fuzz --test-dir build/fuzz -R fuzz --output-on-failure
+run_ctest fuzz ctest --test-dir build/fuzz -R fuzz --output-on-failure
 
 echo "== Windows x86 (compile and link only)"
 cmake --preset mingw-x86 >/dev/null
@@ -45,7 +45,9 @@ cmake --build --preset mingw-x64 -j "$jobs"
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 start=$(date +%s)
-run_ctest e2e --preset mingw-x64
+display=()
+[ -n "${DISPLAY:-}" ] || display=(xvfb-run -a)
+run_ctest e2e "${display[@]}" ctest --preset mingw-x64
 wineserver -k || true
 echo "end-to-end suite took $(( $(date +%s) - start )) s"
 

@@ -34,12 +34,9 @@ class SkypeE2e : public E2eTest {
   }
 
   bool Control(const std::string& command) {
-    HWND api = tools::FindFakeSkypeApiWindow();
-    const bool ok = tools::SendFakeSkypeControl(api, command);
-    if (!ok)
-      std::printf("control '%s' failed: api %p error %lu\n", command.c_str(), (void*)api,
-                  GetLastError());
-    return ok;
+    const bool done = tools::SendFakeSkypeControl(command);
+    if (!done) ADD_FAILURE() << "the fake Skype did not carry out: " << command;
+    return done;
   }
 
   // The texts Skype received, in order.
