@@ -28,13 +28,13 @@ inline constexpr int kMaxKey = 16;
 // a key down for hours.
 inline constexpr int kMaxHoldMs = 60000;
 
-struct VerbSpec {
+struct VerbRule {
   std::string_view name;
   Verb verb;
   int arguments;
 };
 
-inline constexpr std::array<VerbSpec, 9> kVerbs{{
+inline constexpr std::array<VerbRule, 9> kVerbs{{
     {"plug", Verb::Plug, 0},
     {"unplug", Verb::Unplug, 0},
     {"down", Verb::Down, 1},
@@ -88,16 +88,16 @@ inline std::optional<Command> ParseCommand(std::string_view text) {
     pos = end;
   }
   if (count == 0) return {};
-  for (const VerbSpec& spec : kVerbs) {
-    if (spec.name != words[0]) continue;
-    if (static_cast<int>(count) - 1 != spec.arguments) return {};
-    Command command{spec.verb};
-    if (spec.arguments >= 1) {
+  for (const VerbRule& rule : kVerbs) {
+    if (rule.name != words[0]) continue;
+    if (static_cast<int>(count) - 1 != rule.arguments) return {};
+    Command command{rule.verb};
+    if (rule.arguments >= 1) {
       auto key = detail::ParseNumber(words[1], kMinKey, kMaxKey);
       if (!key) return {};
       command.key = *key;
     }
-    if (spec.arguments == 2) {
+    if (rule.arguments == 2) {
       auto holdMs = detail::ParseNumber(words[2], 0, kMaxHoldMs);
       if (!holdMs) return {};
       command.holdMs = *holdMs;
