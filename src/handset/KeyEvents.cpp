@@ -43,11 +43,6 @@ void TMainForm::WMHandsetKeyUp(TMessage& message) {
   SendToSkype('0');
 }
 
-void TMainForm::FindSkypeMainWindowIfUnknown() {
-  if (Found.SkypeMainWindow != 0) return;
-  api_.EnumWindows(finders_.Proc(&Finders::FindSkypeMainWindow));
-}
-
 void TMainForm::AppendDialDigit(char key) {
   if (FContactMode) {
     FDialBuffer.clear();
@@ -60,7 +55,7 @@ void TMainForm::AppendDialDigit(char key) {
   FDialCopy = FDialBuffer;
   if (CurrentAppCode != app::Skype) return;
   if (Found.SkypeMainWindow == 0) {
-    FindSkypeMainWindowIfUnknown();
+    api_.EnumWindows(finders_.Proc(&Finders::FindSkypeMainWindow));
     Found.SkypeMainWindow = api_.FindWindowA(FTargetClass.c_str(), nullptr);
   }
   if (api_.GetForegroundWindow() != Found.SkypeMainWindow) return;

@@ -121,7 +121,6 @@ class TMainForm {
   void LearnSkypeTitle();
   void PollSkype();
   void PollVoip();
-  void FindSkypeMainWindowIfUnknown();
   void NewCallInfo(std::int32_t callId, std::string_view word, const std::string& data);
 
   // Keypad keys (drivers/KeypadKey.cpp)
