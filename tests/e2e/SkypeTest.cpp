@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "../../src/shell/win32/ViewIds.h"
 #include "E2e.h"
+#include "FakeAppKeys.h"
 #include "FakeSkypeControl.h"
-
-#include <commctrl.h>
 
 namespace telvaro::e2e {
 namespace {
+
+using namespace fake;
 
 constexpr Millis kPollTick{7000};  // one presence poll (5000 ms) with room to spare
 
@@ -123,20 +123,6 @@ TEST_F(SkypeE2e, MalformedTextsChangeNothing) {
 namespace telvaro::e2e {
 namespace {
 
-// The status line of telvaro.exe's main window. WM_GETTEXT gives a status bar's first part, and
-// unlike SB_GETTEXT it is carried across processes.
-std::wstring StatusLine() {
-  HWND main = FindTopWindow(kMainWindowClass, kMainWindowTitle);
-  wchar_t text[256] = {};
-  SendMessageW(GetDlgItem(main, view::kStatusBarId), WM_GETTEXT, 256,
-               reinterpret_cast<LPARAM>(text));
-  return text;
-}
-
-bool WaitForStatus(const std::wstring& expected, Millis timeout = kPollTick) {
-  return WaitUntil([&] { return StatusLine() == expected; }, timeout);
-}
-
 class SkypeKeys : public SkypeE2e {
  protected:
   // The texts received from now on, without the presence poll's pings.
@@ -203,17 +189,36 @@ TEST_F(SkypeKeys, UpAndDownTakeTheFocusedContactWhichTheCallKeyDials) {
 }
 
 TEST_F(SkypeKeys, PresenceFollowsPongsAndADroppedSkypeIsAttachedAgain) {
-  ASSERT_TRUE(WaitForStatus(L"Skype - fakeuser is running."))
-      << "the first PONG; status: " << std::string(StatusLine().begin(), StatusLine().end());
+  ASSERT_TRUE(WaitForStatus("Skype - fakeuser is running.", kPollTick))
+      << "the first PONG; status: " << StatusLine();
   ASSERT_TRUE(Control("pong off"));
-  EXPECT_TRUE(WaitForStatus(L"Skype - fakeuser is not running.", Millis{12000}))
-      << "status: " << std::string(StatusLine().begin(), StatusLine().end());
+  EXPECT_TRUE(WaitForStatus("Skype - fakeuser is not running.", Millis{12000}))
+      << "status: " << StatusLine();
   const std::size_t before = Received().size();
   ASSERT_TRUE(Control("pong on"));
-  EXPECT_TRUE(WaitForStatus(L"Skype - fakeuser is running.", Millis{12000}));
+  EXPECT_TRUE(WaitForStatus("Skype - fakeuser is running.", Millis{12000}));
   const std::vector<std::string> texts = Since(before);
   EXPECT_NE(std::find(texts.begin(), texts.end(), "PROTOCOL 3"), texts.end())
       << "the silent Skype was attached anew";
+}
+
+// The Skype row of the acceptance: chosen through combo_App, shown by the status line and the tray
+// icon while Skype answers, and shown as not running once it is gone.
+TEST_F(SkypeKeys, TheSkypeRowShowsPresenceInTheStatusLineAndTheTray) {
+  ChooseRow(1);
+  ASSERT_TRUE(WaitForStatus("X-Lite is not running."));
+  EXPECT_TRUE(WaitForTray(TrayImage::NotRunning)) << Describe(ShownTrayImage());
+  const std::size_t before = Received().size();
+  ChooseRow(0);
+  EXPECT_EQ(ComboItem(0), "Skype");
+  ASSERT_TRUE(WaitUntil([&] { return Since(before).size() >= 2; }));
+  EXPECT_THAT(Since(before), ::testing::ElementsAre("NAME TELVARO", "PROTOCOL 3"));
+  ASSERT_TRUE(WaitForStatus("Skype - fakeuser is running.", kPollTick)) << StatusLine();
+  EXPECT_TRUE(WaitForTray(TrayImage::Running)) << Describe(ShownTrayImage());
+  ASSERT_TRUE(Control("quit"));
+  EXPECT_TRUE(WaitForStatus("Skype - fakeuser is not running.", Millis{12000})) << StatusLine();
+  EXPECT_TRUE(WaitForTray(TrayImage::NotRunning)) << Describe(ShownTrayImage());
+  EXPECT_EQ(Handset("press 13").result, 1) << "the keys still reach the program";
 }
 
 }  // namespace
