@@ -191,15 +191,17 @@ TEST_F(SkypeKeys, UpAndDownTakeTheFocusedContactWhichTheCallKeyDials) {
 TEST_F(SkypeKeys, PresenceFollowsPongsAndADroppedSkypeIsAttachedAgain) {
   ASSERT_TRUE(WaitForStatus("Skype - fakeuser is running.", kPollTick))
       << "the first PONG; status: " << StatusLine();
+  const std::size_t before = Received().size();
   ASSERT_TRUE(Control("pong off"));
+  // The tick that finds no answer shows "not running" and attaches anew in the same step.
   EXPECT_TRUE(WaitForStatus("Skype - fakeuser is not running.", Millis{12000}))
       << "status: " << StatusLine();
-  const std::size_t before = Received().size();
+  EXPECT_TRUE(WaitUntil([&] {
+    const std::vector<std::string> texts = Since(before);
+    return std::find(texts.begin(), texts.end(), "PROTOCOL 3") != texts.end();
+  })) << "the silent Skype was attached anew";
   ASSERT_TRUE(Control("pong on"));
   EXPECT_TRUE(WaitForStatus("Skype - fakeuser is running.", Millis{12000}));
-  const std::vector<std::string> texts = Since(before);
-  EXPECT_NE(std::find(texts.begin(), texts.end(), "PROTOCOL 3"), texts.end())
-      << "the silent Skype was attached anew";
 }
 
 // The Skype row of the acceptance: chosen through combo_App, shown by the status line and the tray
