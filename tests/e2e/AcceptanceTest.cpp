@@ -96,34 +96,7 @@ const std::vector<AppRow>& Rows() {
 }
 // clang-format on
 
-class AcceptanceBase : public E2eTest {
- protected:
-  void TearDown() override {
-    E2eTest::TearDown();
-    ResetSettings();
-  }
-
-  // Starts fakeapp and waits until its windows exist.
-  void StartFake(const std::string& app, const std::vector<std::string>& extraArgs = {}) {
-    fakeLog_ = TempPath("fakeapp.log");
-    std::vector<std::string> args = {app, "--log", fakeLog_};
-    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    fake_ = &Launch(kFakeAppExe, args);
-    ASSERT_TRUE(fake_->Valid());
-    ASSERT_TRUE(WaitForLine(fakeLog_, "ready")) << "fakeapp " << app << " never got ready";
-  }
-
-  void PlugHandset() {
-    ASSERT_NE(WaitForHandset(), nullptr);
-    ASSERT_EQ(Handset("plug").result, 1);
-    ASSERT_TRUE(WaitForLine(HandsetLogPath(), "StartKeyScan"));
-  }
-
-  HWND FakeWindow(const char* title) const { return FindTopWindow(nullptr, title, fake_->Id()); }
-
-  std::string fakeLog_;
-  Process* fake_ = nullptr;
-};
+using AcceptanceBase = FakeAppTest;
 
 // ---- Every row, every key -----------------------------------------------------------------------
 

@@ -40,31 +40,17 @@ const std::vector<Family>& Families() {
   return families;
 }
 
-class KeypadE2eFixture : public E2eTest {
+class KeypadE2eFixture : public FakeAppTest {
  protected:
-  void TearDown() override {
-    E2eTest::TearDown();
-    ResetSettings();
-  }
-
   // The fake first, then telvaro with `row` stored: start-up selects it and, as it runs, brings it
   // to the front.
   void Start(int row, const std::string& app, const std::vector<std::string>& extraArgs = {}) {
-    fakeLog_ = TempPath("fakeapp.log");
-    std::vector<std::string> args = {app, "--log", fakeLog_};
-    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    fake_ = &Launch(kFakeAppExe, args);
-    ASSERT_TRUE(fake_->Valid());
-    ASSERT_TRUE(WaitForLine(fakeLog_, "ready")) << "fakeapp " << app << " never got ready";
+    ASSERT_NO_FATAL_FAILURE(StartFake(app, extraArgs));
     ASSERT_TRUE(
         WriteRegString(Hive::LocalMachine, kSettingsKey, "CurrentAppIndex", std::to_string(row)));
     ASSERT_TRUE(LaunchTelvaro().Valid());
-    ASSERT_NE(WaitForHandset(), nullptr);
-    ASSERT_EQ(Handset("plug").result, 1);
-    ASSERT_TRUE(WaitForLine(HandsetLogPath(), "StartKeyScan"));
+    ASSERT_NO_FATAL_FAILURE(PlugHandset());
   }
-
-  HWND FakeWindow(const char* title) const { return FindTopWindow(nullptr, title, fake_->Id()); }
 
   static bool Minimize(HWND window) {
     ShowWindow(window, SW_MINIMIZE);
@@ -75,9 +61,6 @@ class KeypadE2eFixture : public E2eTest {
     return WaitUntil([&] { return !IsIconic(window) && GetForegroundWindow() == window; },
                      Millis{3000});
   }
-
-  std::string fakeLog_;
-  Process* fake_ = nullptr;
 };
 
 class KeypadE2e : public KeypadE2eFixture, public ::testing::WithParamInterface<Family> {};

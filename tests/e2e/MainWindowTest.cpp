@@ -15,10 +15,7 @@ using ::testing::ElementsAre;
 
 class MainWindow : public E2eTest {
  protected:
-  void SetUp() override {
-    E2eTest::SetUp();
-    ResetSettings();
-  }
+  // E2eTest::SetUp starts from no stored settings; leave none behind either.
   void TearDown() override {
     E2eTest::TearDown();
     ResetSettings();
