@@ -136,15 +136,15 @@ SIZE ClientSize(HWND window) {
   return {rect.right, rect.bottom};
 }
 
+// A named CALLBACK, not a lambda: on x86 an enumeration callback must be __stdcall.
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> children;
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
   return children;
 }
 
