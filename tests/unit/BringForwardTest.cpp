@@ -26,8 +26,8 @@ struct Case {
   std::vector<int> rows;
   std::vector<WParam> codes;
   Bring how;
-  std::function<void(KeyDesk&)> setup = [](KeyDesk& d) { d.Main(); };
-  const char* watched = "Main";
+  // Opens the windows and returns the one the key brings forward.
+  std::function<Hwnd(KeyDesk&)> setup = [](KeyDesk& d) { return d.Main(); };
 };
 
 const std::vector<WParam> kKeypad = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
@@ -43,10 +43,10 @@ std::vector<int> Join(std::vector<int> a, const std::vector<int>& b) {
 }
 
 // Messenger's call dialog, which the arrows and the call key go to.
-void MsnWithDialog(KeyDesk& d) {
+Hwnd MsnWithDialog(KeyDesk& d) {
   d.Main();
   const bool v75 = d.p.form.CurrentAppCode == app::Msn75;
-  d.TopLevel(v75 ? sim::kVoiceDialog : sim::kAudioDialog, "Dialog");
+  return d.TopLevel(v75 ? sim::kVoiceDialog : sim::kAudioDialog, "Dialog");
 }
 
 const std::vector<Case>& Cases() {
@@ -68,7 +68,7 @@ const std::vector<Case>& Cases() {
        {row::Skype},
        {kCall},
        Bring::SetForeground,
-       [](KeyDesk& d) { d.p.form.Found.SkypeMainWindow = d.Main(); }},
+       [](KeyDesk& d) { return d.p.form.Found.SkypeMainWindow = d.Main(); }},
       {"call, Net2Phone's window stays where it is",
        {row::Net2PhoneDialer, row::Net2PhoneCommCenter},
        {kCall},
@@ -86,13 +86,15 @@ const std::vector<Case>& Cases() {
        {row::Msn70, row::Msn75},
        {kCall},
        Bring::SetForeground,
-       [](KeyDesk& d) { d.p.desktop.SetForeground(d.Main()); }},
+       [](KeyDesk& d) {
+         d.p.desktop.SetForeground(d.Main());
+         return d.main;
+       }},
       {"call, Messenger's call dialog",
        {row::Msn70, row::Msn75},
        {kCall},
        Bring::SetForeground,
-       MsnWithDialog,
-       "Dialog"},
+       MsnWithDialog},
       {"hang-up, brought to the front only",
        Join(kXLiteFamily, {row::SJphone, row::Net2PhoneDialer, row::Net2PhoneCommCenter, row::Msn70,
                            row::Msn75, row::Firefly, row::EyeBeam}),
@@ -116,8 +118,7 @@ const std::vector<Case>& Cases() {
        {row::Msn70, row::Msn75},
        {kUp, kDown},
        Bring::SetForeground,
-       MsnWithDialog,
-       "Dialog"},
+       MsnWithDialog},
   };
   return cases;
 }
@@ -145,17 +146,12 @@ TEST(BringForward, EveryKeyAndApplicationUsesItsOwnWay) {
           SCOPED_TRACE(::testing::Message() << c.name << ": row " << appRow << ", code " << code
                                             << (minimised ? ", minimised" : ", not minimised"));
           KeyDesk d(appRow);
-          c.setup(d);
-          Hwnd watched = 0;
-          for (Hwnd h = 0x100; h < 0x200 && watched == 0; h += 2) {
-            if (d.p.desktop.Exists(h) && d.p.desktop.Window(h).label == c.watched) watched = h;
-          }
-          ASSERT_NE(watched, 0u);
+          const Hwnd watched = c.setup(d);
           d.p.desktop.Window(watched).iconic = minimised;
           d.p.desktop.ClearTrace();
           d.p.Post(WM_HANDSET_KEYDOWN, code);
           const Lines& trace = d.p.desktop.Trace();
-          const std::string w = c.watched;
+          const std::string w = d.p.desktop.Label(watched);
           const std::string isIconic = "IsIconic(" + w + ")";
           const std::string restore = "ShowWindow(" + w + ", SW_RESTORE)";
           const std::string foreground = "SetForegroundWindow(" + w + ")";
