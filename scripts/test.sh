@@ -24,6 +24,7 @@ mkdir -p build
 
 echo "== formatting"
 if ! scripts/check-format.sh; then status=1; fi
+if ! scripts/clang-tidy.sh; then status=1; fi
 
 echo "== unit tests (native, sanitizers)"
 cmake --preset native >/dev/null

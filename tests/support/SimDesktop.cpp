@@ -252,7 +252,9 @@ LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LPar
 
 bool SimDesktop::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
   Record("PostMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
-  if (!Exists(hwnd)) return false;
+  // Windows: with no window the message goes to the calling thread's own queue (it is counted by
+  // PostedCount and dropped on delivery); a missing window fails the post.
+  if (hwnd != 0 && !Exists(hwnd)) return false;
   posted_.push_back({hwnd, msg, wParam, lParam});
   return true;
 }
@@ -328,6 +330,13 @@ bool SimDesktop::EnumWindows(const EnumWindowsProc& proc) {
 
 bool SimDesktop::EnumChildWindows(Hwnd parent, const EnumWindowsProc& proc) {
   Record("EnumChildWindows(" + Label(parent) + ")");
+  // Windows: with no parent the call is EnumWindows, over the top-level windows.
+  if (parent == 0) {
+    for (Hwnd h : ChildrenOf(0, false)) {
+      if (Exists(h) && !proc(h)) return false;
+    }
+    return true;
+  }
   if (!Exists(parent)) return false;
   for (Hwnd h : ChildrenOf(parent, true)) {
     if (Exists(h) && !proc(h)) return false;

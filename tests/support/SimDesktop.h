@@ -65,7 +65,8 @@ class SimDesktop : public WindowsApi {
     Window(h).behaviour = std::move(behaviour);
   }
 
-  // Delivers the queued posted messages in the order posted (and those they post in turn).
+  // Delivers the queued posted messages in the order posted (and those they post in turn). Posts
+  // to window 0 are queued as the caller's thread messages, as on Windows, and reach no window.
   void DeliverPosted();
   std::size_t PostedCount() const { return posted_.size(); }
 
