@@ -38,6 +38,8 @@ InstallDirRegKey HKCU "${UNINST_KEY}" "InstallLocation"
 RequestExecutionLevel user
 ManifestDPIAware true
 SetCompressor /SOLID lzma
+; A file that cannot be written fails the install (a silent one too) instead of being skipped.
+AllowSkipFiles off
 BrandingText "${PRODUCT} ${VERSION}"
 
 VIProductVersion "${VERSION}.0"
