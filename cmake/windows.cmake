@@ -6,10 +6,9 @@ set(TELVARO_STATIC_LINK -static -static-libgcc -static-libstdc++)
 # and the end-to-end tests find the programs beside themselves.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# Release builds are what ships (scripts/package.sh): optimised, no symbols, no link time stamp
-# and no build-machine paths in the files, so that two builds of one commit give the same bytes.
+# Release builds are what ships (scripts/package.sh): optimised, no symbols and no link time
+# stamp in the files, so that two builds of one commit give the same bytes.
 if(CMAKE_BUILD_TYPE STREQUAL "Release")
-  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>)
   add_link_options(-s LINKER:--no-insert-timestamp)
 endif()
 

@@ -12,7 +12,7 @@
 # (TELVARO_WINE_X86=0 from wine-env.sh) the same setup script built from the x64 build is the one
 # installed, and this says so. Ends with a ctest-style count line for the test command's summary.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$PWD
 if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a "$0" "$@"; fi
 
@@ -148,15 +148,16 @@ reg_value() {  # key, value, [/reg:32|/reg:64] -> "TYPE DATA", or nothing
     sed -nE "s/^ +$2 +(REG_[A-Z_]+) +(.*)\$/\1 \2/p; s/^ +$2 +(REG_[A-Z_]+)\$/\1 /p"
 }
 ended_with_0() {  # pid: the program ended, with exit code 0, within 10 s
-  local pid=$1 i
-  for i in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+  local pid=$1 _
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
   ! kill -0 "$pid" 2>/dev/null && wait "$pid"
 }
 gone_within() {  # path, seconds: the uninstaller's copy in TEMP finishes after it returns
-  local i
-  for i in $(seq $(($2 * 5))); do [ -e "$1" ] || return 0; sleep 0.2; done
+  local _
+  for _ in $(seq $(($2 * 5))); do [ -e "$1" ] || return 0; sleep 0.2; done
   [ ! -e "$1" ]
 }
+entry_gone() { ! wine reg query "$uninst_key" >/dev/null 2>&1; }
 files_match_stage() {  # installed folder
   local f
   for f in "${files[@]}"; do cmp -s "$stage/$f" "$1/$f" || return 1; done
@@ -223,8 +224,7 @@ check "the install folder is gone" gone_within "$inst" 30
 check "the running copy's window is gone" probe absent 0
 check "the running copy ended with exit code 0" ended_with_0 "$running"
 check "the Start-menu shortcut is gone" test ! -e "$shortcut"
-check "the Apps & features entry is gone" bash -c '! wine reg query "$1" >/dev/null 2>&1' \
-  bash "$uninst_key"
+check "the Apps & features entry is gone" entry_gone
 same "HKCU Run value with our path (quoted) removed" "" "$(reg_value "HKCU\\$run_key" Dialbridge)"
 same "HKLM Run value (32-bit view) with our path removed" "" \
   "$(reg_value "HKLM\\$run_key" Dialbridge /reg:32)"
@@ -245,8 +245,7 @@ wine reg add "HKCU\\$run_key" /v Dialbridge /d "\"$blank_win\\telvaro.exe\"" /f 
 quiet=$(reg_value "$uninst_key" QuietUninstallString)
 check "QuietUninstallString runs with exit code 0" run_line "${quiet#REG_SZ }"
 check "the folder with blanks is gone" gone_within "$blank" 30
-check "the Apps & features entry is gone" bash -c '! wine reg query "$1" >/dev/null 2>&1' \
-  bash "$uninst_key"
+check "the Apps & features entry is gone" entry_gone
 same "quoted Run value of the path with blanks removed" "" \
   "$(reg_value "HKCU\\$run_key" Dialbridge)"
 
