@@ -6,6 +6,12 @@ set(TELVARO_STATIC_LINK -static -static-libgcc -static-libstdc++)
 # and the end-to-end tests find the programs beside themselves.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
+# Release builds are what ships (scripts/package.sh): optimised, no symbols and no link time
+# stamp in the files, so that two builds of one commit give the same bytes.
+if(CMAKE_BUILD_TYPE STREQUAL "Release")
+  add_link_options(-s LINKER:--no-insert-timestamp)
+endif()
+
 add_subdirectory(virtual-handset)
 
 file(GLOB_RECURSE TELVARO_WIN32_SOURCES CONFIGURE_DEPENDS src/*/win32/*.cpp)

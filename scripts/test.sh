@@ -66,6 +66,7 @@ else
   summary+=("e2e-x86: not run, this machine cannot run 32-bit code")
 fi
 
+run_ctest package scripts/test-package.sh
 echo "== summary"
 printf '%s\n' "${summary[@]}"
 failed=0 total=0
