@@ -135,6 +135,8 @@ BENCHMARK(MemcpyOfTheSameBytes);
 // The console report as usual, and the machine-readable lines after it.
 class ResultLines : public benchmark::ConsoleReporter {
  public:
+  // Plain text: the lines are read by a script.
+  ResultLines() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
