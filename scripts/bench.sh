@@ -25,11 +25,12 @@ wine_part() {
   # shellcheck source=scripts/wine-env.sh
   source scripts/wine-env.sh
   # Into files, not pipes: Wine's background processes inherit the output and would hold a pipe.
-  timeout 900 wine build/mingw-x64/bin/telvaro_bench.exe --keys "$keys" \
-    --idle-seconds "$idle_seconds" keys poll idle >out/bench-x64.txt 2>&1 || true
+  timeout 1200 wine build/mingw-x64/bin/telvaro_bench.exe --keys "$keys" \
+    --idle-seconds "$idle_seconds" --samples "$PWD/out/bench-keys-x64.csv" keys poll idle \
+    >out/bench-x64.txt 2>&1 || true
   if [ "$TELVARO_WINE_X86" = 1 ]; then
-    timeout 900 wine build/mingw-x86/bin/telvaro_bench.exe --keys "$keys" keys \
-      >out/bench-x86.txt 2>&1 || true
+    timeout 900 wine build/mingw-x86/bin/telvaro_bench.exe --keys "$keys" \
+      --samples "$PWD/out/bench-keys-x86.csv" keys >out/bench-x86.txt 2>&1 || true
   else
     : >out/bench-x86-not-run
   fi
@@ -62,7 +63,7 @@ traces=$PWD/../shared/testdata/skype-traces
 build/bench-native/bench/skype_parse_bench "$traces" --benchmark_min_time=1 --benchmark_color=false \
   >out/bench-parse.txt 2>&1 || true
 
-echo "== Windows programs under Wine (about $((idle_seconds + 240)) s)" >&2
+echo "== Windows programs under Wine (about $((idle_seconds + 300)) s)" >&2
 rm -f out/bench-x64.txt out/bench-x86.txt out/bench-x86-not-run
 if [ -n "${DISPLAY:-}" ]; then
   BENCH_WINE_PART=1 "$0" --keys "$keys" --idle-seconds "$idle_seconds"
@@ -100,7 +101,7 @@ load=$(cut -d' ' -f1-3 /proc/loadavg)
 {
   echo "Machine: $cpu, $cores cores, $wine_version, $(uname -sr); load average at the end $load;"
   echo "$(date -u '+%Y-%m-%d %H:%M UTC'). Each row ran TELVARO and its baseline side by side;"
-  echo "ratio = TELVARO / baseline."
+  echo "ratio = TELVARO / baseline. Every key's times: out/bench-keys-x64.csv."
   echo
   echo "| figure | TELVARO | baseline | ratio |"
   echo "|---|---|---|---|"

@@ -2,12 +2,15 @@
 // and prints one Markdown table row per figure: | figure | TELVARO | baseline | ratio |.
 // It asserts nothing; scripts/bench.sh runs it and puts the rows into its table.
 //
-//   telvaro_bench.exe [--keys N] [--idle-seconds S] [keys] [poll] [idle]
+//   telvaro_bench.exe [--keys N] [--rounds R] [--idle-seconds S] [--samples CSV]
+//                     [keys] [poll] [idle]
 //
-//   keys  N handset keys (key-down and key-up posted to the main window, as the handset library
-//         posts them) with X-Lite as the target; the latency from the post to the fake X-Lite's
-//         receipt of WM_KEYUP, p50 and p99, the two programs interleaved key by key. Private
-//         memory and working set after start-up and after the keys.
+//   keys  R rounds (default 3) of N handset keys (key-down and key-up posted to the main window,
+//         as the handset library posts them) with X-Lite as the target; the latency from the post
+//         to the fake X-Lite's receipt of WM_KEYUP, p50 and p99, the two programs interleaved key
+//         by key, both started afresh for every round. Private memory and working set after
+//         start-up and after the keys, from the first round. --samples writes every
+//         key's receipt times of WM_KEYDOWN, WM_CHAR and WM_KEYUP to a CSV file.
 //   poll  one presence-poll tick (WM_TIMER of the poll timer, sent and timed round trip) with
 //         VoipBuster selected, against the baseline's bare EnumWindows, with 10, 100 and 1000
 //         top-level windows on the desktop.
@@ -29,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeLog.h"
 #include "Layouts.h"
 
 namespace telvaro::bench {
@@ -138,11 +142,15 @@ class Desk {
   // Adds hidden top-level windows until `count` of them belong to the crowd.
   void GrowCrowd(int count) { Ask(kGrowCrowd, static_cast<WPARAM>(count)); }
 
+  struct Receipts {
+    LONGLONG keyDown, character, keyUp;
+  };
   void ExpectKeyUp() { ResetEvent(keyUp_); }
-  // The time the fake received the next WM_KEYUP, or nothing when none came in time.
-  std::optional<LONGLONG> WaitForKeyUp() {
+  // When the fake received the three messages of the next key, or nothing when its WM_KEYUP did
+  // not come in time.
+  std::optional<Receipts> WaitForKeyUp() {
     if (WaitForSingleObject(keyUp_, kReceiptTimeoutMs) != WAIT_OBJECT_0) return std::nullopt;
-    return keyUpAt_.load();
+    return Receipts{keyDownAt_.load(), charAt_.load(), keyUpAt_.load()};
   }
 
  private:
@@ -164,15 +172,22 @@ class Desk {
   }
 
   static LRESULT CALLBACK XLiteProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_KEYUP) {
-      auto* desk = reinterpret_cast<Desk*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-      if (desk != nullptr) {
+    auto* desk = reinterpret_cast<Desk*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (desk == nullptr) return DefWindowProcA(window, msg, wParam, lParam);
+    switch (msg) {
+      case WM_KEYDOWN:
+        desk->keyDownAt_ = Now();
+        return 0;
+      case WM_CHAR:
+        desk->charAt_ = Now();
+        return 0;
+      case WM_KEYUP:
         desk->keyUpAt_ = Now();
         SetEvent(desk->keyUp_);
-      }
-      return 0;
+        return 0;
+      default:
+        return DefWindowProcA(window, msg, wParam, lParam);
     }
-    return DefWindowProcA(window, msg, wParam, lParam);
   }
 
   void Register(const char* className, WNDPROC proc) {
@@ -233,6 +248,8 @@ class Desk {
 
   HANDLE ready_ = nullptr;
   HANDLE keyUp_ = nullptr;
+  std::atomic<LONGLONG> keyDownAt_{0};
+  std::atomic<LONGLONG> charAt_{0};
   std::atomic<LONGLONG> keyUpAt_{0};
   std::thread thread_;
   DWORD threadId_ = 0;
@@ -258,12 +275,13 @@ void SelectRow(int row) {
 
 // telvaro.exe with `row` stored and its handset plugged in, and the baseline; empty names what
 // failed.
-std::string StartBoth(int row, Program& telvaro, Program& baseline) {
+std::string StartBoth(int row, Program& telvaro, Program& baseline, bool telvaroFirst = true) {
   e2e::KillStrayPrograms();
   e2e::ResetSettings();
   SelectRow(row);
-  telvaro.process = Process::Start(e2e::BinPath(e2e::kTelvaroExe));
+  if (telvaroFirst) telvaro.process = Process::Start(e2e::BinPath(e2e::kTelvaroExe));
   baseline.process = Process::Start(e2e::BinPath(kBaselineExe));
+  if (!telvaroFirst) telvaro.process = Process::Start(e2e::BinPath(e2e::kTelvaroExe));
   if (!telvaro.process.Valid()) return "telvaro.exe did not start";
   if (!baseline.process.Valid()) return "bench_baseline.exe did not start";
   telvaro.window = e2e::WaitForWindow(e2e::kMainWindowClass, e2e::kMainWindowTitle,
@@ -373,16 +391,21 @@ void MemoryRows(const std::string& when, const Memory& telvaro, const Memory& ba
 
 // ---- Phases ------------------------------------------------------------------------------------
 
-// One key as the handset library delivers it; the latency in ms, or nothing when the fake never
-// saw the WM_KEYUP.
-std::optional<double> TimeKey(Desk& desk, HWND target) {
+// The times from the post to the fake's receipt of each of the three messages, in ms.
+struct KeySample {
+  double keyDown, character, keyUp;
+};
+
+// One key as the handset library delivers it; nothing when the fake never saw the WM_KEYUP.
+std::optional<KeySample> TimeKey(Desk& desk, HWND target) {
   desk.ExpectKeyUp();
   const LONGLONG posted = Now();
   PostMessageA(target, kHandsetKeyDown, kKey5, 0);
   PostMessageA(target, kHandsetKeyUp, kKey5, 0);
-  std::optional<LONGLONG> received = desk.WaitForKeyUp();
+  std::optional<Desk::Receipts> received = desk.WaitForKeyUp();
   if (!received) return std::nullopt;
-  return TicksToMs(*received - posted);
+  return KeySample{TicksToMs(received->keyDown - posted), TicksToMs(received->character - posted),
+                   TicksToMs(received->keyUp - posted)};
 }
 
 std::string LatencyCell(const std::vector<double>& samples, int lost) {
@@ -392,45 +415,91 @@ std::string LatencyCell(const std::vector<double>& samples, int lost) {
   return cell;
 }
 
-void KeysPhase(int keys) {
-  const std::string figure = std::string("key latency ") + kArch + " (" + std::to_string(keys) +
-                             " keys, post to WM_KEYUP)";
-  Desk desk;
-  if (desk.OpenXLite() == nullptr) return NotMeasured(figure, "no fake X-Lite window");
-  Program telvaro{"telvaro.exe", {}}, baseline{"bench_baseline.exe", {}};
-  if (std::string failure = StartBoth(kXLiteRow, telvaro, baseline); !failure.empty()) {
-    StopBoth(telvaro, baseline);
-    return NotMeasured(figure, failure);
-  }
-  const std::string telvaroExe = e2e::BinPath(e2e::kTelvaroExe);
-  const std::string baselineExe = e2e::BinPath(kBaselineExe);
-  const Memory telvaroAtStart = MemoryOf(telvaro.process, telvaroExe);
-  const Memory baselineAtStart = MemoryOf(baseline.process, baselineExe);
-
+struct KeyRound {
   std::vector<double> telvaroMs, baselineMs;
   int telvaroLost = 0, baselineLost = 0;
+};
+
+// `keys` keys to each program, interleaved key by key; every key's receipt times go to `samples`.
+KeyRound RunKeys(Desk& desk, const Program& telvaro, const Program& baseline, int keys, int round,
+                 FILE* samples) {
+  KeyRound result;
   for (int i = 0; i < kWarmUpKeys + keys; ++i) {
     // Who goes first changes every key, so neither always runs on the other's heels.
     for (int turn = 0; turn < 2; ++turn) {
       const bool telvaroTurn = (turn == 0) == (i % 2 == 0);
-      std::optional<double> ms = TimeKey(desk, telvaroTurn ? telvaro.window : baseline.window);
+      std::optional<KeySample> key = TimeKey(desk, telvaroTurn ? telvaro.window : baseline.window);
       if (i < kWarmUpKeys) continue;
-      if (ms) {
-        (telvaroTurn ? telvaroMs : baselineMs).push_back(*ms);
-      } else {
-        ++(telvaroTurn ? telvaroLost : baselineLost);
+      if (!key) {
+        ++(telvaroTurn ? result.telvaroLost : result.baselineLost);
+        continue;
+      }
+      (telvaroTurn ? result.telvaroMs : result.baselineMs).push_back(key->keyUp);
+      if (samples != nullptr) {
+        std::fprintf(samples, "%d,%s,%d,%.3f,%.3f,%.3f\n", round,
+                     telvaroTurn ? "telvaro" : "baseline", i - kWarmUpKeys + 1, key->keyDown,
+                     key->character, key->keyUp);
       }
     }
   }
-  Row(figure, LatencyCell(telvaroMs, telvaroLost), LatencyCell(baselineMs, baselineLost),
-      Format("p50 %.2f", Percentile(telvaroMs, 0.5) / std::max(Percentile(baselineMs, 0.5), 1e-9)) +
-          Format(", p99 %.2f",
-                 Percentile(telvaroMs, 0.99) / std::max(Percentile(baselineMs, 0.99), 1e-9)));
+  return result;
+}
 
-  MemoryRows("after start-up", telvaroAtStart, baselineAtStart);
-  MemoryRows("after " + std::to_string(keys) + " keys", MemoryOf(telvaro.process, telvaroExe),
-             MemoryOf(baseline.process, baselineExe));
-  StopBoth(telvaro, baseline);
+double MedianRatio(const std::vector<double>& telvaro, const std::vector<double>& baseline) {
+  return Percentile(telvaro, 0.5) / std::max(Percentile(baseline, 0.5), 1e-9);
+}
+
+// Rounds of `keys` keys, each with both programs started afresh (the one started first
+// alternating): on a busy machine one process of a pair can stay slow for its whole life, so one
+// pair alone tells more about the machine than about the program.
+void KeysPhase(int keys, int rounds, const std::string& samplesPath) {
+  const std::string figure = std::string("key latency ") + kArch + " (" + std::to_string(rounds) +
+                             " x " + std::to_string(keys) + " keys, post to WM_KEYUP)";
+  Desk desk;
+  if (desk.OpenXLite() == nullptr) return NotMeasured(figure, "no fake X-Lite window");
+  FILE* samples =
+      samplesPath.empty() ? nullptr : std::fopen(tools::NormalizeLogPath(samplesPath).c_str(), "w");
+  if (samples != nullptr) std::fprintf(samples, "round,program,key,keydown_ms,char_ms,keyup_ms\n");
+  const std::string telvaroExe = e2e::BinPath(e2e::kTelvaroExe);
+  const std::string baselineExe = e2e::BinPath(kBaselineExe);
+
+  KeyRound all;
+  std::string perRound;
+  Memory memory[4];  // telvaro and baseline after start-up, then after the keys
+  for (int round = 1; round <= rounds; ++round) {
+    Program telvaro{"telvaro.exe", {}}, baseline{"bench_baseline.exe", {}};
+    if (std::string failure = StartBoth(kXLiteRow, telvaro, baseline, round % 2 == 1);
+        !failure.empty()) {
+      StopBoth(telvaro, baseline);
+      if (samples != nullptr) std::fclose(samples);
+      return NotMeasured(figure, failure);
+    }
+    const Memory telvaroAtStart = MemoryOf(telvaro.process, telvaroExe);
+    const Memory baselineAtStart = MemoryOf(baseline.process, baselineExe);
+    const KeyRound result = RunKeys(desk, telvaro, baseline, keys, round, samples);
+    all.telvaroMs.insert(all.telvaroMs.end(), result.telvaroMs.begin(), result.telvaroMs.end());
+    all.baselineMs.insert(all.baselineMs.end(), result.baselineMs.begin(), result.baselineMs.end());
+    all.telvaroLost += result.telvaroLost;
+    all.baselineLost += result.baselineLost;
+    perRound += (perRound.empty() ? "" : " / ") +
+                Format("%.2f", MedianRatio(result.telvaroMs, result.baselineMs));
+    if (round == 1) {
+      memory[0] = telvaroAtStart;
+      memory[1] = baselineAtStart;
+      memory[2] = MemoryOf(telvaro.process, telvaroExe);
+      memory[3] = MemoryOf(baseline.process, baselineExe);
+    }
+    StopBoth(telvaro, baseline);
+  }
+  if (samples != nullptr) std::fclose(samples);
+  Row(figure, LatencyCell(all.telvaroMs, all.telvaroLost),
+      LatencyCell(all.baselineMs, all.baselineLost),
+      Format("p50 %.2f", MedianRatio(all.telvaroMs, all.baselineMs)) +
+          Format(", p99 %.2f", Percentile(all.telvaroMs, 0.99) /
+                                   std::max(Percentile(all.baselineMs, 0.99), 1e-9)) +
+          " (p50 by round: " + perRound + ")");
+  MemoryRows("after start-up", memory[0], memory[1]);
+  MemoryRows("after " + std::to_string(keys) + " keys", memory[2], memory[3]);
 }
 
 BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
@@ -571,6 +640,8 @@ int main(int argc, char** argv) {
   using namespace telvaro::bench;
   int keys = 1000;
   int idleSeconds = 60;
+  std::string samplesPath;
+  int rounds = 3;
   std::vector<std::string> phases;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -578,17 +649,22 @@ int main(int argc, char** argv) {
       keys = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--idle-seconds" && i + 1 < argc) {
       idleSeconds = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--rounds" && i + 1 < argc) {
+      rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--samples" && i + 1 < argc) {
+      samplesPath = argv[++i];
     } else if (arg == "keys" || arg == "poll" || arg == "idle") {
       phases.push_back(arg);
     } else {
       std::fprintf(stderr,
-                   "usage: telvaro_bench [--keys N] [--idle-seconds S] [keys] [poll] [idle]\n");
+                   "usage: telvaro_bench [--keys N] [--rounds R] [--idle-seconds S] [--samples "
+                   "CSV] [keys] [poll] [idle]\n");
       return 2;
     }
   }
   if (phases.empty()) phases = {"keys", "poll", "idle"};
   for (const std::string& phase : phases) {
-    if (phase == "keys") KeysPhase(keys);
+    if (phase == "keys") KeysPhase(keys, rounds, samplesPath);
     if (phase == "poll") PollPhase();
     if (phase == "idle") IdlePhase(idleSeconds);
   }
