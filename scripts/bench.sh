@@ -3,7 +3,7 @@
 # (also written to out/bench.md). Separate from the tests; it asserts nothing. On a shared machine
 # only the ratios mean much: both sides of a row ran side by side, under the same load.
 #
-#   scripts/bench.sh [--keys N] [--idle-seconds S]     (defaults: 1000 keys, 60 s)
+#   scripts/bench.sh [--keys N] [--idle-seconds S]   (defaults: 3 rounds of 1000 keys, 60 s)
 #
 # Builds what it needs (a Release native build without sanitizers for the parsing benchmark, the
 # x64 Windows build, the x86 one for its size), runs the Windows programs under Wine and Xvfb.
