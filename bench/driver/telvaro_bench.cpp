@@ -260,7 +260,6 @@ class Desk {
 // ---- The two programs --------------------------------------------------------------------------
 
 struct Program {
-  const char* name;
   Process process;
   HWND window = nullptr;
 };
@@ -467,7 +466,7 @@ void KeysPhase(int keys, int rounds, const std::string& samplesPath) {
   std::string perRound;
   Memory memory[4];  // telvaro and baseline after start-up, then after the keys
   for (int round = 1; round <= rounds; ++round) {
-    Program telvaro{"telvaro.exe", {}}, baseline{"bench_baseline.exe", {}};
+    Program telvaro, baseline;
     if (std::string failure = StartBoth(kXLiteRow, telvaro, baseline, round % 2 == 1);
         !failure.empty()) {
       StopBoth(telvaro, baseline);
@@ -526,7 +525,7 @@ std::optional<double> TimeTick(HWND target) {
 
 void PollPhase() {
   Desk desk;
-  Program telvaro{"telvaro.exe", {}}, baseline{"bench_baseline.exe", {}};
+  Program telvaro, baseline;
   if (std::string failure = StartBoth(kVoipBusterRow, telvaro, baseline); !failure.empty()) {
     StopBoth(telvaro, baseline);
     return NotMeasured("presence poll", failure);
@@ -609,7 +608,7 @@ Cpu CpuOf(const Process& process, const std::string& exePath) {
 
 void IdlePhase(int seconds) {
   const std::string figure = "idle CPU " + std::to_string(seconds) + " s (Skype row, no Skype)";
-  Program telvaro{"telvaro.exe", {}}, baseline{"bench_baseline.exe", {}};
+  Program telvaro, baseline;
   if (std::string failure = StartBoth(kSkypeRow, telvaro, baseline); !failure.empty()) {
     StopBoth(telvaro, baseline);
     return NotMeasured(figure, failure);
