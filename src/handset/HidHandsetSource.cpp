@@ -33,9 +33,12 @@ bool HidHandsetSource::OtherMessage(TMessage& message) {
   if (device && !device->gone) {
     for (const auto& report : input->reports) {
       // Reports before the arrival was handled still move the decoder, so that a key held
-      // across it gives neither a press nor a stray release.
+      // across it gives neither a press nor a release without its press.
       const auto events = device->decoder->Report(report);
-      if (!device->scanning) continue;
+      if (!device->scanning) {
+        device->decoder->ForgetHeld();
+        continue;
+      }
       for (const HandsetKeyEvent& e : events) {
         Post(e.down ? messages_.keyDown : messages_.keyUp, static_cast<WParam>(e.code));
       }

@@ -43,11 +43,20 @@ std::vector<HandsetKeyEvent> TelephonyDecoder::Report(std::span<const std::uint8
     if (CodeOf(usage) != 0 && !Contains(now, usage)) now.push_back(usage);
   }
   std::vector<HidUsage>& before = on_[report[0]];
+  // Keys let go come first, then the hook, then keys pressed: lifting the handset and pressing
+  // a key in one report dials into the call the hook has just answered.
+  const auto isHook = [](HidUsage u) { return FindHidKey(u)->role == HidKeyRole::HookSwitch; };
   for (HidUsage usage : before) {
-    if (!Contains(now, usage)) Release(usage, out);
+    if (!isHook(usage) && !Contains(now, usage)) Release(usage, out);
+  }
+  for (HidUsage usage : before) {
+    if (isHook(usage) && !Contains(now, usage)) Release(usage, out);
   }
   for (HidUsage usage : now) {
-    if (!Contains(before, usage)) Press(usage, out);
+    if (isHook(usage) && !Contains(before, usage)) Press(usage, out);
+  }
+  for (HidUsage usage : now) {
+    if (!isHook(usage) && !Contains(before, usage)) Press(usage, out);
   }
   before = std::move(now);
   return out;
@@ -89,6 +98,8 @@ void TelephonyDecoder::SetHook(bool offHook, std::vector<HandsetKeyEvent>& out) 
   out.push_back({code, true});
   out.push_back({code, false});
 }
+
+void TelephonyDecoder::ForgetHeld() { held_.clear(); }
 
 std::vector<HandsetKeyEvent> TelephonyDecoder::ReleaseAll() {
   std::vector<HandsetKeyEvent> out;

@@ -25,6 +25,8 @@ class TelephonyDecoder {
   std::vector<HandsetKeyEvent> Report(std::span<const std::uint8_t> report);
   // A release for every key still down, as when the device goes away.
   std::vector<HandsetKeyEvent> ReleaseAll();
+  // Keys down now were never reported: their releases will not be either.
+  void ForgetHeld();
 
   bool OffHook() const { return offHook_; }
 
