@@ -4,9 +4,10 @@
 
 // mingw's HID headers declare C functions without saying so; hidpi.h needs hidusage.h first.
 extern "C" {
+#include <hidusage.h>
+
 #include <hidpi.h>
 #include <hidsdi.h>
-#include <hidusage.h>
 }
 
 #include <cstddef>
