@@ -29,6 +29,10 @@ if(TELVARO_EXE_SOURCES)
 endif()
 
 add_subdirectory(tools)
+# The virtual HID telephony handset (a test fixture for Wine, 64-bit only).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_subdirectory(tests/fixtures/virtual-hid)
+endif()
 if(TELVARO_E2E)
   add_subdirectory(tests/e2e)
 endif()
