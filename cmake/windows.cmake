@@ -18,7 +18,12 @@ file(GLOB_RECURSE TELVARO_WIN32_SOURCES CONFIGURE_DEPENDS src/*/win32/*.cpp)
 # The exe's own sources are in shell/win32; the rest of the win32 code is shared with tools.
 list(FILTER TELVARO_WIN32_SOURCES EXCLUDE REGEX "/shell/win32/")
 add_library(telvaro_win32 STATIC ${TELVARO_WIN32_SOURCES})
-target_link_libraries(telvaro_win32 PUBLIC telvaro_core CM_HID user32 gdi32 advapi32 shell32 comctl32)
+target_link_libraries(telvaro_win32 PUBLIC telvaro_core user32 gdi32 advapi32 shell32 comctl32)
+# The handset library is loaded at run time (the program runs without it); only the declaration
+# of its exports is shared. hid.dll reads the HID telephony devices.
+target_include_directories(telvaro_win32 PRIVATE
+  $<TARGET_PROPERTY:CM_HID,INTERFACE_INCLUDE_DIRECTORIES>)
+target_link_libraries(telvaro_win32 PUBLIC hid)
 target_compile_options(telvaro_win32 PRIVATE ${TELVARO_WARNINGS})
 
 file(GLOB TELVARO_EXE_SOURCES CONFIGURE_DEPENDS src/shell/win32/*.cpp src/shell/win32/*.rc)
@@ -30,6 +35,10 @@ if(TELVARO_EXE_SOURCES)
 endif()
 
 add_subdirectory(tools)
+# The virtual HID telephony handset (a test fixture for Wine, 64-bit only).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_subdirectory(tests/fixtures/virtual-hid)
+endif()
 if(TELVARO_E2E)
   add_subdirectory(tests/e2e)
 endif()

@@ -6,8 +6,15 @@ namespace telvaro {
 
 TMainForm::TMainForm(WindowsApi& api, HandsetLibrary& handset, MainWindowView& view,
                      TApplication& app)
+    : TMainForm(api, HandsetSources{}, view, app) {
+  ownLibrary_ = std::make_unique<LibrarySource>(handset);
+  handset_.Add(*ownLibrary_);
+}
+
+TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& view,
+                     TApplication& app)
     : api_(api),
-      handset_(handset),
+      handset_(std::move(handsets)),
       view_(view),
       app_(app),
       finders_(api, Found, CurrentAppCode),
@@ -41,6 +48,8 @@ void TMainForm::FormCreate() {
     SelectStoredApp(AppConfig->CurrentAppIndex);
     SetTargetFromRow(FAppIndex);
     StartHandsetDetection();
+    // Said once; the presence poll's next status replaces it.
+    if (!handset_.notice.empty()) view_.SetStatusText(handset_.notice);
   } catch (const std::exception&) {
     // Start-up errors are swallowed on purpose: the tray icon must still come up.
   }
@@ -97,23 +106,27 @@ void TMainForm::FormDestroy() {
   if (FSkype) FSkype->Detach();
   AppConfig.reset();
   FRegistry.reset();
-  handset_.StopKeyScan();
-  handset_.StopBuzzer();
-  handset_.CloseDevice();
+  for (HandsetSource* source : handset_.All()) source->Shutdown();
 }
 
 // --- Message map --------------------------------------------------------------------------------
 
 bool TMainForm::Dispatch(TMessage& message) {
+  const auto& sources = handset_.All();
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    const HandsetMessages m = HandsetSources::MessagesFor(i);
+    if (message.Msg == m.arrival) {
+      sources[i]->Arrived(message.wParam, message.lParam);
+      return true;
+    }
+    if (message.Msg == m.removal) {
+      sources[i]->Removed(message.wParam, message.lParam);
+      return true;
+    }
+  }
   switch (message.Msg) {
     case win::WM_DEVICECHANGE:
       WMDeviceChange(message);
-      return true;
-    case WM_HANDSET_ARRIVAL:
-      WMHandsetArrival(message);
-      return true;
-    case WM_HANDSET_REMOVAL:
-      WMHandsetRemoval(message);
       return true;
     case WM_HANDSET_KEYDOWN:
       WMHandsetKeyDown(message);
@@ -122,9 +135,14 @@ bool TMainForm::Dispatch(TMessage& message) {
       WMHandsetKeyUp(message);
       return true;
     default:
-      // The four auxiliary handset messages are taken and ignored.
-      return message.Msg >= WM_HANDSET_AUX1 && message.Msg <= WM_HANDSET_AUX4;
+      break;
   }
+  // The four auxiliary handset messages are taken and ignored.
+  if (message.Msg >= WM_HANDSET_AUX1 && message.Msg <= WM_HANDSET_AUX4) return true;
+  for (HandsetSource* source : sources) {
+    if (source->OtherMessage(message)) return true;
+  }
+  return false;
 }
 
 // --- Status -------------------------------------------------------------------------------------
@@ -146,22 +164,17 @@ void TMainForm::SkypePong() {
 // --- Handset ------------------------------------------------------------------------------------
 
 void TMainForm::StartHandsetDetection() {
-  handset_.CloseDevice();
-  handset_.StartDeviceDetection(view_.MainWindowHandle(), WM_HANDSET_ARRIVAL, WM_HANDSET_REMOVAL,
-                                WM_HANDSET_KEYDOWN, WM_HANDSET_KEYUP, WM_HANDSET_AUX1,
-                                WM_HANDSET_AUX1 + 1, WM_HANDSET_AUX1 + 2, WM_HANDSET_AUX4);
+  const auto& sources = handset_.All();
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    sources[i]->StartDetection(view_.MainWindowHandle(), HandsetSources::MessagesFor(i));
+  }
 }
 
 void TMainForm::WMDeviceChange(TMessage& message) {
-  handset_.HandleUsbDeviceChange(static_cast<std::uint32_t>(message.wParam),
-                                 static_cast<std::uint32_t>(message.lParam));
-}
-
-void TMainForm::WMHandsetArrival(TMessage&) { handset_.StartKeyScan(); }
-
-void TMainForm::WMHandsetRemoval(TMessage&) {
-  handset_.StopKeyScan();
-  handset_.CloseDevice();
+  for (HandsetSource* source : handset_.All()) {
+    source->DeviceChange(static_cast<std::uint32_t>(message.wParam),
+                         static_cast<std::uint32_t>(message.lParam));
+  }
 }
 
 // --- The Voip applications

@@ -13,6 +13,8 @@
 #include "drivers/FoundWindows.h"
 #include "drivers/Techniques.h"
 #include "handset/HandsetLibrary.h"
+#include "handset/HandsetSource.h"
+#include "handset/LibrarySource.h"
 #include "platform/MainWindowHost.h"
 #include "platform/WindowsApi.h"
 #include "settings/MRegistry.h"
@@ -21,13 +23,6 @@
 #include "skype/SkypeControl.h"
 
 namespace telvaro {
-
-inline constexpr UInt WM_HANDSET_ARRIVAL = 5120;
-inline constexpr UInt WM_HANDSET_REMOVAL = 5121;
-inline constexpr UInt WM_HANDSET_KEYDOWN = 5122;
-inline constexpr UInt WM_HANDSET_KEYUP = 5123;
-inline constexpr UInt WM_HANDSET_AUX1 = 5124;
-inline constexpr UInt WM_HANDSET_AUX4 = 5127;
 
 inline constexpr const char* kMainWindowClass = "TMainForm";
 inline constexpr const char* kMainWindowCaption = "TELVARO 1.3.0";
@@ -41,7 +36,10 @@ struct TApplication {
 
 class TMainForm {
  public:
+  // With the handset library as the only handset source.
   TMainForm(WindowsApi& api, HandsetLibrary& handset, MainWindowView& view, TApplication& app);
+  // With any handset sources (none, the library, HID telephony devices, or several).
+  TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& view, TApplication& app);
   ~TMainForm();
 
   // Life cycle, called by the view.
@@ -69,8 +67,6 @@ class TMainForm {
   // Handset.
   void StartHandsetDetection();
   void WMDeviceChange(TMessage& message);
-  void WMHandsetArrival(TMessage& message);
-  void WMHandsetRemoval(TMessage& message);
   void WMHandsetKeyDown(TMessage& message);
   void WMHandsetKeyUp(TMessage& message);
   void AppendDialDigit(char key);
@@ -127,7 +123,8 @@ class TMainForm {
   void SkypeStarKey();
 
   WindowsApi& api_;
-  HandsetLibrary& handset_;
+  std::unique_ptr<LibrarySource> ownLibrary_;
+  HandsetSources handset_;
   MainWindowView& view_;
   TApplication& app_;
   Finders finders_;

@@ -3,7 +3,9 @@
 // macros.
 #include "shell/frmMailInterface.h"
 
+#include "handset/HidHandsetSource.h"
 #include "handset/win32/CmHidLibrary.h"
+#include "handset/win32/RawInputHid.h"
 #include "platform/win32/RealWindowsApi.h"
 #include "shell/win32/Win32MainWindow.h"
 
@@ -19,11 +21,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
 
-  CmHidLibrary handset;
+  // The handset sources: the handset library when one sits beside the exe, and standard HID
+  // telephony devices always.
+  HandsetSources handsets;
+  std::unique_ptr<CmHidLibrary> library = CmHidLibrary::LoadBesideExe(handsets.notice);
+  std::unique_ptr<LibrarySource> librarySource;
+  if (library) {
+    librarySource = std::make_unique<LibrarySource>(*library);
+    handsets.Add(*librarySource);
+  }
+  RawInputHid hidDevices;
+  HidHandsetSource hidSource(api, hidDevices);
+  handsets.Add(hidSource);
   // Destroyed in reverse order: the form, then the Skype client, then the window it hooks.
   Win32MainWindow view(instance);
   TApplication application;
-  TMainForm form(api, handset, view, application);
+  TMainForm form(api, handsets, view, application);
   if (!view.Create(form)) return 1;
 
   MSG msg;

@@ -1,0 +1,81 @@
+// A place handset keys come from: the handset library, or standard HID telephony devices. Every
+// source reports to the main window with the same messages (key codes 1 to 16 in wParam of the
+// key-down and key-up messages), so the key handlers never know which source a key came from.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MainWindowHost.h"
+#include "platform/WindowsApi.h"
+
+namespace telvaro {
+
+// The handset library's messages. Sources after the first report arrival and removal from
+// WM_HANDSET_SOURCE_BASE on, two numbers each.
+inline constexpr UInt WM_HANDSET_ARRIVAL = 5120;
+inline constexpr UInt WM_HANDSET_REMOVAL = 5121;
+inline constexpr UInt WM_HANDSET_KEYDOWN = 5122;
+inline constexpr UInt WM_HANDSET_KEYUP = 5123;
+inline constexpr UInt WM_HANDSET_AUX1 = 5124;
+inline constexpr UInt WM_HANDSET_AUX4 = 5127;
+inline constexpr UInt WM_HANDSET_SOURCE_BASE = 5128;
+
+// The message numbers a source reports with, in the handset library's argument order.
+struct HandsetMessages {
+  UInt arrival = 0;
+  UInt removal = 0;
+  UInt keyDown = 0;
+  UInt keyUp = 0;
+  UInt aux[4] = {0, 0, 0, 0};
+};
+
+class HandsetSource {
+ public:
+  virtual ~HandsetSource() = default;
+  // Starts looking for devices; from now on they are reported to `window` with `messages`.
+  virtual void StartDetection(Hwnd window, const HandsetMessages& messages) = 0;
+  // Every WM_DEVICECHANGE the main window receives, unchanged.
+  virtual void DeviceChange(std::uint32_t wParam, std::uint32_t lParam) = 0;
+  // This source's own arrival and removal messages, back on the window's thread.
+  virtual void Arrived(WParam wParam, LParam lParam) = 0;
+  virtual void Removed(WParam wParam, LParam lParam) = 0;
+  // Any other window message; true when the source took it and nothing else must see it.
+  virtual bool OtherMessage(TMessage&) { return false; }
+  virtual void StartBuzzer() = 0;
+  virtual void StopBuzzer() = 0;
+  // The program ends: no more keys, buzzer silent, devices released.
+  virtual void Shutdown() = 0;
+};
+
+// Every source of the program, driven as one: the main window's handlers call these.
+class HandsetSources {
+ public:
+  HandsetSources() = default;
+  explicit HandsetSources(std::vector<HandsetSource*> sources) : sources_(std::move(sources)) {}
+
+  void Add(HandsetSource& source) { sources_.push_back(&source); }
+  const std::vector<HandsetSource*>& All() const { return sources_; }
+  // The messages of source `index`: the first gets the handset library's numbers; later ones
+  // share its key and auxiliary numbers but get arrival and removal numbers of their own, so
+  // each arrival or removal goes back to the source that reported it.
+  static HandsetMessages MessagesFor(std::size_t index);
+
+  void StartBuzzer() {
+    for (HandsetSource* s : sources_) s->StartBuzzer();
+  }
+  void StopBuzzer() {
+    for (HandsetSource* s : sources_) s->StopBuzzer();
+  }
+
+  // Shown once in the status line after start-up when not empty (a handset library that could
+  // not be used, for example).
+  std::string notice;
+
+ private:
+  std::vector<HandsetSource*> sources_;
+};
+
+}  // namespace telvaro

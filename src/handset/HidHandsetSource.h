@@ -1,0 +1,62 @@
+// Standard USB telephony devices (HID Telephony page) as a handset source: no vendor library, the
+// system's own HID support. Each device found is reported like the library's handset (arrival,
+// keys, removal); the buzzer rings on every device that has a ringer or a ring LED.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "handset/HandsetSource.h"
+#include "handset/HidDevice.h"
+#include "handset/TelephonyDecoder.h"
+
+namespace telvaro {
+
+inline constexpr UInt WM_INPUT_DEVICE_CHANGE = 0x00FE;
+inline constexpr UInt WM_INPUT = 0x00FF;
+
+class HidHandsetSource final : public HandsetSource {
+ public:
+  HidHandsetSource(WindowsApi& api, HidPlatform& platform);
+  ~HidHandsetSource() override;
+
+  void StartDetection(Hwnd window, const HandsetMessages& messages) override;
+  void DeviceChange(std::uint32_t wParam, std::uint32_t lParam) override;
+  void Arrived(WParam wParam, LParam lParam) override;
+  void Removed(WParam wParam, LParam lParam) override;
+  bool OtherMessage(TMessage& message) override;
+  void StartBuzzer() override;
+  void StopBuzzer() override;
+  void Shutdown() override;
+
+  // Devices known now (arrived or about to be reported), for tests and the status.
+  std::size_t DeviceCount() const { return devices_.size(); }
+
+ private:
+  struct Device {
+    HidDeviceHandle handle = 0;
+    std::unique_ptr<HidReportModel> model;
+    std::unique_ptr<TelephonyDecoder> decoder;
+    bool scanning = false;  // its arrival was handled: its keys are reported
+    bool gone = false;      // vanished; its removal is on the way
+    bool hasRinger = false;
+    HidUsage ringer;
+  };
+
+  void Rescan();
+  void Add(HidDeviceHandle handle);
+  void Vanish(Device& device);
+  void Ring(Device& device, bool on);
+  void Post(UInt msg, WParam wParam);
+  Device* Find(HidDeviceHandle handle);
+
+  WindowsApi& api_;
+  HidPlatform& platform_;
+  Hwnd window_ = 0;
+  HandsetMessages messages_;
+  bool started_ = false;
+  bool ringing_ = false;
+  std::vector<std::unique_ptr<Device>> devices_;
+};
+
+}  // namespace telvaro

@@ -1,0 +1,60 @@
+// HID usages to handset key codes. The codes run down the keypad's columns (1, 4, 7, *, then 2,
+// 5, 8, 0, then 3, 6, 9, #), as the handset library reports them, so a digit from a HID phone
+// takes the very road a digit from the library's handset takes.
+#include "handset/HidUsageMap.h"
+
+#include <algorithm>
+#include <array>
+
+namespace telvaro {
+
+namespace {
+
+constexpr HidUsage Telephony(std::uint16_t id) { return {hid::kTelephonyPage, id}; }
+constexpr HidUsage Consumer(std::uint16_t id) { return {hid::kConsumerPage, id}; }
+
+constexpr std::array kTable{
+    // Phone Key 0 to 9, Star and Pound.
+    HidKeyRow{Telephony(0xB1), HidKeyRole::Key, 1},   // 1
+    HidKeyRow{Telephony(0xB4), HidKeyRole::Key, 2},   // 4
+    HidKeyRow{Telephony(0xB7), HidKeyRole::Key, 3},   // 7
+    HidKeyRow{Telephony(0xBA), HidKeyRole::Key, 4},   // *
+    HidKeyRow{Telephony(0xB2), HidKeyRole::Key, 5},   // 2
+    HidKeyRow{Telephony(0xB5), HidKeyRole::Key, 6},   // 5
+    HidKeyRow{Telephony(0xB8), HidKeyRole::Key, 7},   // 8
+    HidKeyRow{Telephony(0xB0), HidKeyRole::Key, 8},   // 0
+    HidKeyRow{Telephony(0xB3), HidKeyRole::Key, 9},   // 3
+    HidKeyRow{Telephony(0xB6), HidKeyRole::Key, 10},  // 6
+    HidKeyRow{Telephony(0xB9), HidKeyRole::Key, 11},  // 9
+    HidKeyRow{Telephony(0xBB), HidKeyRole::Key, 12},  // #
+    // Call and hang-up: Send and Drop are keys; the hook switch is a state (or, on some
+    // headsets, a relative control that toggles it).
+    HidKeyRow{Telephony(0x31), HidKeyRole::Key, kCallKeyCode},    // Send
+    HidKeyRow{Telephony(0x26), HidKeyRole::Key, kHangUpKeyCode},  // Drop
+    HidKeyRow{Telephony(0x20), HidKeyRole::HookSwitch, kCallKeyCode},
+    // Up and Down move through a contact list, which is what the Consumer page's Menu Up and
+    // Menu Down mean, so they come first. Handsets without them usually have only a volume
+    // rocker; inside a telephony collection nothing else reads it (the system's volume keys
+    // are read from consumer-control collections), so there it stands in for Up and Down.
+    HidKeyRow{Consumer(0x42), HidKeyRole::Key, kUpKeyCode},               // Menu Up
+    HidKeyRow{Consumer(0x43), HidKeyRole::Key, kDownKeyCode},             // Menu Down
+    HidKeyRow{Consumer(0xE9), HidKeyRole::UpDownFallback, kUpKeyCode},    // Volume Increment
+    HidKeyRow{Consumer(0xEA), HidKeyRole::UpDownFallback, kDownKeyCode},  // Volume Decrement
+};
+
+// The Telephony page's Ringer, then the LED page's Ring for devices that only light up.
+constexpr std::array kRingers{Telephony(0x9E), HidUsage{hid::kLedPage, 0x18}};
+
+}  // namespace
+
+std::span<const HidKeyRow> HidKeyTable() { return kTable; }
+
+const HidKeyRow* FindHidKey(HidUsage usage) {
+  const auto it = std::find_if(kTable.begin(), kTable.end(),
+                               [usage](const HidKeyRow& row) { return row.usage == usage; });
+  return it == kTable.end() ? nullptr : &*it;
+}
+
+std::span<const HidUsage> HidRingerOutputs() { return kRingers; }
+
+}  // namespace telvaro
