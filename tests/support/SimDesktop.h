@@ -32,6 +32,7 @@ struct SimWindow {
   int clientHeight = 0;
   bool iconic = false;
   bool clientRectFails = false;
+  std::uint32_t processId = 0;  // the process that owns the window (0: not set by the test)
   std::string label;  // name in the trace; defaults to "text"/class
   WindowBehaviour behaviour;
   // Edit state.
@@ -110,6 +111,9 @@ class SimDesktop : public WindowsApi {
   void AddMutex(const std::string& name) { mutexes_.insert(name); }
   bool HasMutex(const std::string& name) const { return mutexes_.count(name) != 0; }
   void FailRegistration(const std::string& name) { failedRegistrations_.insert(name); }
+  // The mutex is held by a copy with other rights: creating it fails with access denied.
+  void DenyMutex(const std::string& name) { deniedMutexes_.insert(name); }
+  std::uint32_t foregroundAllowedFor = 0;  // the last AllowSetForegroundWindow's process id
   std::string modulePath = "C:\\Program Files\\TELVARO\\telvaro.exe";
   std::vector<std::string> shellExecuted;
   LResult lastReply = 0;
@@ -150,6 +154,8 @@ class SimDesktop : public WindowsApi {
   long RegDeleteValueA(Hkey key, const char* valueName) override;
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
   void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
+  std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
+  bool AllowSetForegroundWindow(std::uint32_t processId) override;
 
   // Message names used in trace lines ("WM_KEYDOWN"; unknown numbers as hex).
   static std::string MessageName(UInt msg);
@@ -195,6 +201,7 @@ class SimDesktop : public WindowsApi {
   Hkey nextKey_ = 0x1000;
   std::set<std::string> mutexes_;
   std::set<std::string> failedRegistrations_;
+  std::set<std::string> deniedMutexes_;
   std::map<std::string, UInt> registered_;
   UInt nextRegistered_ = 0xC100;
   std::uint32_t lastError_ = 0;
