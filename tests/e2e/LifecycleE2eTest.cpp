@@ -131,8 +131,7 @@ TEST_F(Lifecycle, HandsetctlDrivesTelvarosHandsetWhenTwoProcessesLoadIt) {
   EXPECT_EQ(HandsetState("plugged", telvaro.Id()), std::optional<bool>(true));
   EXPECT_EQ(HandsetState("plugged", host.Id()), std::optional<bool>(false));
 
-  RunResult other =
-      e2e::Run(BinPath(kHandsetCtlExe), {"--pid", std::to_string(host.Id()), "plug"});
+  RunResult other = e2e::Run(BinPath(kHandsetCtlExe), {"--pid", std::to_string(host.Id()), "plug"});
   EXPECT_EQ(other.exitCode, std::optional<DWORD>(0)) << other.output;
   EXPECT_EQ(HandsetState("plugged", host.Id()), std::optional<bool>(true));
 

@@ -27,7 +27,6 @@ bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 const char* const kQueryPrefixes[] = {
     "GetClassNameA", "GetWindowTextA",   "GetClientRect", "IsIconic",         "GetForegroundWindow",
     "EnumWindows",   "EnumChildWindows", "GetLastError",  "RegQueryValueExA", "GetModuleFileNameA",
-    "GetWindowThreadProcessId",
 };
 
 }  // namespace

@@ -32,7 +32,6 @@ struct SimWindow {
   int clientHeight = 0;
   bool iconic = false;
   bool clientRectFails = false;
-  std::uint32_t processId = 0;  // the process that owns the window (0: not set by the test)
   std::string label;  // name in the trace; defaults to "text"/class
   WindowBehaviour behaviour;
   // Edit state.
@@ -41,6 +40,8 @@ struct SimWindow {
   // What the window received: one line per message, e.g. "WM_KEYDOWN 0x65 0x001C0001",
   // "BM_CLICK 0x0 0x00000000", "key 0x61 down" for keyboard input while in front.
   std::vector<std::string> received;
+  // The process that owns the window (0: not set by the test).
+  std::uint32_t processId = 0;
 };
 
 class SimDesktop : public WindowsApi {

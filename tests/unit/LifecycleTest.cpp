@@ -107,8 +107,7 @@ TEST(Close, SavesAndTearsDownOnceWhateverEndsTheProgram) {
     std::function<void(TestProgram&)> end;
   } cases[] = {
       {"E&xit", [](TestProgram& p) { p.form.Close(); }},
-      {"WM_CLOSE from another program",
-       [](TestProgram& p) { p.Post(win::WM_CLOSE); }},
+      {"WM_CLOSE from another program", [](TestProgram& p) { p.Post(win::WM_CLOSE); }},
       {"a WM_QUIT from outside ends the loop", [](TestProgram& p) { p.form.LoopEnded(); }},
       {"session end, then the loop ends",
        [](TestProgram& p) {
@@ -175,7 +174,8 @@ TEST(NestedClose, TheHandlerStopsAndNoWindowIsActivatedAfterShutdown) {
   };
   for (const Handler& h : handlers) {
     for (UInt trigger : {win::WM_CLOSE, win::WM_ENDSESSION}) {
-      const std::string name = std::string(h.name) + (trigger == win::WM_CLOSE ? ", WM_CLOSE" : ", WM_ENDSESSION");
+      const std::string name =
+          std::string(h.name) + (trigger == win::WM_CLOSE ? ", WM_CLOSE" : ", WM_ENDSESSION");
       TestProgram p;
       const std::string& className = p.form.Apps[static_cast<std::size_t>(h.row)].WindowClass;
       Hwnd target = p.desktop.AddWindow(className.empty() ? "Main" : className, h.title);
@@ -244,13 +244,15 @@ TEST(SingleInstance, TheSecondCopyAsksTheRunningOneToShowItself) {
     EXPECT_EQ(AnotherInstanceRuns(desktop), c.runs) << c.name;
     if (c.runs && c.realWindow) {
       const std::string number = sim::SimDesktop::MessageName(show);
-      EXPECT_EQ(desktop.Effects(),
-                (Lines{"CreateMutexA(TRUE, \"DIALBRIDGE\")",
-                       "FindWindowA(\"TMainForm\", \"TELVARO 1.3.0\") = \"TELVARO 1.3.0\"/TMainForm",
-                       "AllowSetForegroundWindow(0x4D2)",
-                       "RegisterWindowMessageA(\"TELVARO.ShowMainWindow\") = " + number,
-                       "PostMessageA(\"TELVARO 1.3.0\"/TMainForm, " + number + ", 0x0, 0x00000000)",
-                       "SetForegroundWindow(\"TELVARO 1.3.0\"/TMainForm)"}))
+      EXPECT_EQ(
+          desktop.Effects(),
+          (Lines{"CreateMutexA(TRUE, \"DIALBRIDGE\")",
+                 "FindWindowA(\"TMainForm\", \"TELVARO 1.3.0\") = \"TELVARO 1.3.0\"/TMainForm",
+                 "GetWindowThreadProcessId(\"TELVARO 1.3.0\"/TMainForm) = 0x4D2",
+                 "AllowSetForegroundWindow(0x4D2)",
+                 "RegisterWindowMessageA(\"TELVARO.ShowMainWindow\") = " + number,
+                 "PostMessageA(\"TELVARO 1.3.0\"/TMainForm, " + number + ", 0x0, 0x00000000)",
+                 "SetForegroundWindow(\"TELVARO 1.3.0\"/TMainForm)"}))
           << c.name;
       EXPECT_EQ(desktop.Received(running).size(), 0u) << "posted, not yet handled";
       desktop.DeliverPosted();
@@ -284,7 +286,9 @@ TEST(Resume, RestartsHandsetDetectionLikeStartUp) {
     bool taken;
     Lines calls;
   } cases[] = {
-      {0x12, true, {"CloseDevice", "StartDeviceDetection(5120,5121,5122,5123,5124,5125,5126,5127)"}},
+      {0x12,
+       true,
+       {"CloseDevice", "StartDeviceDetection(5120,5121,5122,5123,5124,5125,5126,5127)"}},
       {0x07, false, {}},  // resume after user input: the automatic one came first
       {0x04, false, {}},  // suspend
       {0x0A, false, {}},  // power status change

@@ -57,8 +57,11 @@ TEST(PendingMessages, AreHandledAfterTheNewTitleAndBeforeTheStatusAndTheActivati
     p.view.status = "before";
     AtPump seen;
     p.view.pendingWork.push_back([&] {
-      seen = {p.form.FTargetTitle, p.form.Apps[static_cast<std::size_t>(c.row)].WindowTitle,
-              p.view.status, p.desktop.Foreground() == target, p.desktop.Window(target).iconic,
+      seen = {p.form.FTargetTitle,
+              p.form.Apps[static_cast<std::size_t>(c.row)].WindowTitle,
+              p.view.status,
+              p.desktop.Foreground() == target,
+              p.desktop.Window(target).iconic,
               p.form.Found.Net2PhoneHangUpButton};
     });
     if (c.poll) {

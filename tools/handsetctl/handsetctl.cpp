@@ -14,7 +14,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: handsetctl [--pid P] plug|unplug|press N|down N|up N|hold N MS|buzzer|scanning|plugged\n"
+    "usage: handsetctl [--pid P] plug|unplug|press N|down N|up N|hold N "
+    "MS|buzzer|scanning|plugged\n"
     "  N is a handset key code 1..16, MS a hold time in milliseconds.\n"
     "  P is the process whose virtual handset to drive; without it, TELVARO's (or the only one).\n"
     "  plug/unplug/key commands print 1 when done, 0 when nothing happened (already in that\n"
