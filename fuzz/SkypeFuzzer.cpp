@@ -72,6 +72,8 @@ class StubWindows : public WindowsApi {
   long RegDeleteValueA(Hkey, const char*) override { return 2; }
   long RegDeleteKeyA(Hkey, const char*) override { return 2; }
   void ShellExecuteA(Hwnd, const char*, const char*, int) override {}
+  std::uint32_t GetWindowThreadProcessId(Hwnd, std::uint32_t*) override { return 0; }
+  bool AllowSetForegroundWindow(std::uint32_t) override { return false; }
 
  private:
   std::size_t checksum_ = 0;

@@ -5,6 +5,10 @@
 // Everything runs on the thread that called StartDeviceDetection: the program calls every export
 // from its window thread, and the control window belongs to that thread, so its commands arrive
 // through the same message loop. No locks are needed.
+//
+// Each process that loads the library has a control window of its own; tools tell them apart by
+// the window's process. The window lives until the process ends, and the library with it: there
+// is no DllMain, because window calls under the loader lock are forbidden.
 #include <windows.h>
 
 #include <array>
@@ -191,7 +195,13 @@ bool EnsureControlWindow() {
   // must be able to find it by class.
   handset.control = CreateWindowExA(WS_EX_TOOLWINDOW, kControlClass, kControlTitle, WS_POPUP, 0, 0,
                                     0, 0, nullptr, nullptr, ThisModule(), nullptr);
-  return handset.control != nullptr;
+  if (handset.control == nullptr) return false;
+  // The window's procedure is our code: pinned, the library cannot be unloaded (FreeLibrary, from
+  // any thread) while the window exists, and Windows removes both at process exit.
+  HMODULE pinned = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(&ControlProc), &pinned);
+  return true;
 }
 
 }  // namespace
@@ -250,14 +260,3 @@ void __cdecl StopBuzzer(void) {
 }
 
 }  // extern "C"
-
-// When a test host unloads us explicitly, the control window must not outlive its window
-// procedure. At process exit (reserved != null) Windows tears everything down itself.
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-    Handset& handset = TheHandset();
-    if (handset.control != nullptr) DestroyWindow(handset.control);
-    UnregisterClassA(kControlClass, ThisModule());
-  }
-  return TRUE;
-}

@@ -57,6 +57,11 @@ inline constexpr UInt WM_USER = 0x0400;
 inline constexpr UInt EM_SETSEL = 0x00B1;
 inline constexpr UInt BM_CLICK = 0x00F5;
 inline constexpr UInt TCM_GETCURSEL = 0x130B;
+// The session's and the machine's life.
+inline constexpr UInt WM_QUERYENDSESSION = 0x0011;
+inline constexpr UInt WM_ENDSESSION = 0x0016;
+inline constexpr UInt WM_POWERBROADCAST = 0x0218;
+inline constexpr WParam PBT_APMRESUMEAUTOMATIC = 0x0012;
 
 // Virtual keys.
 inline constexpr std::uint8_t VK_BACK = 0x08;
@@ -142,6 +147,10 @@ class WindowsApi {
 
   // Shell.
   virtual void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) = 0;
+
+  // Handing the foreground to another process (a second copy to the running one).
+  virtual std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) = 0;
+  virtual bool AllowSetForegroundWindow(std::uint32_t processId) = 0;
 };
 
 }  // namespace telvaro

@@ -29,6 +29,11 @@ class MainWindowView : public MainWindowHost {
   virtual bool TimerRunning(FormTimer timer) = 0;
   // Handles every message already waiting in the thread's queue, then returns.
   virtual void ProcessPendingMessages() = 0;
+  // The window's own life. A message box the user must answer; the window's destruction, which
+  // runs FormDestroy on its way; "&Open TELVARO" (shown and in front, no tray icon meanwhile).
+  virtual void ShowErrorMessage(const std::string& text) = 0;
+  virtual void DestroyMainWindow() = 0;
+  virtual void ShowMainWindow() = 0;
 };
 
 }  // namespace telvaro

@@ -21,6 +21,15 @@ void TMainForm::LearnSkypeTitle() {
   LearnTitle(Found.SkypeTitle);
 }
 
+// The combo box's change event comes only with a changed text: picking the item already shown
+// runs nothing.
+void TMainForm::combo_AppSelChange() {
+  const int picked = view_.SelectedAppIndex();
+  if (picked == shownAppItem_) return;
+  shownAppItem_ = picked;
+  combo_AppChange();
+}
+
 void TMainForm::combo_AppChange() {
   FAppIndex = view_.SelectedAppIndex();
   if (FAppIndex < 0 || FAppIndex >= kAppCount) return;
@@ -48,6 +57,8 @@ void TMainForm::combo_AppChange() {
     }
   }
   view_.ProcessPendingMessages();
+  // A message handled there may have ended the program: then no window is brought forward.
+  if (shutDown_) return;
   ShowTargetRunning();
   techniques_.RestoreAndActivate(main);
 }
@@ -90,6 +101,7 @@ void TMainForm::PollVoip() {
   }
   LearnTitle(voip.fields.Title);
   view_.ProcessPendingMessages();
+  if (shutDown_) return;
   ShowTargetRunning();
 }
 

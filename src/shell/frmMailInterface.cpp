@@ -19,7 +19,8 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
       app_(app),
       finders_(api, Found, CurrentAppCode),
       techniques_(api, TargetFields{FTargetTitle, FTargetClass},
-                  [this] { ShowTargetNotRunning(); }) {}
+                  [this] { ShowTargetNotRunning(); }),
+      showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)) {}
 
 TMainForm::~TMainForm() = default;
 
@@ -76,12 +77,11 @@ void TMainForm::CreateSkypeClient() {
   FSkype->OnPong = [this](TSkypeControl&) { SkypePong(); };
 }
 
-// Selecting an item changes the combo box's text only when another item was shown; only then does
-// the selection handler run, exactly as when the user picks an application.
+// Selecting the stored item changes the combo box's text from empty to its name, so the selection
+// handler runs once, exactly as when the user picks an application.
 void TMainForm::SelectStoredApp(int index) {
-  const bool textChanges = view_.SelectedAppIndex() != index;
   view_.SelectAppItem(index);
-  if (textChanges) combo_AppChange();
+  combo_AppSelChange();
 }
 
 void TMainForm::SetTargetFromRow(int index) {
@@ -102,11 +102,58 @@ void TMainForm::FormClose() {
   AppConfig->SaveConfig();
 }
 
+// Runs once, however the program ends; after a session end only the settings objects are left.
 void TMainForm::FormDestroy() {
-  if (FSkype) FSkype->Detach();
+  const bool first = !shutDown_;
+  shutDown_ = true;
+  if (first && FSkype) FSkype->Detach();
   AppConfig.reset();
   FRegistry.reset();
+  if (first) ShutDownHandset();
+}
+
+// Each source stops its scan, its buzzer, then closes its device.
+void TMainForm::ShutDownHandset() {
   for (HandsetSource* source : handset_.All()) source->Shutdown();
+}
+
+void TMainForm::Close() {
+  if (shutDown_) return;
+  try {
+    FormClose();
+  } catch (const std::exception& e) {
+    // The settings could not be saved: say why and keep running.
+    view_.ShowErrorMessage(e.what());
+    return;
+  }
+  view_.DestroyMainWindow();
+}
+
+void TMainForm::EndSession() {
+  if (shutDown_) return;
+  try {
+    FormClose();
+  } catch (const std::exception&) {
+    // Swallowed: a message box now would only hold up the session's end.
+  }
+  shutDown_ = true;
+  // The buzzer must not outlive us, so the handset comes before Skype.
+  ShutDownHandset();
+  if (FSkype) FSkype->Detach();
+  // Should the process outlive this message, nothing is left to answer keys or ticks.
+  view_.DestroyMainWindow();
+}
+
+void TMainForm::LoopEnded() {
+  if (!shutDown_) {
+    try {
+      FormClose();
+    } catch (const std::exception&) {
+      // Swallowed: the loop is gone, a message box could not be answered.
+    }
+    view_.DestroyMainWindow();
+  }
+  FormDestroy();  // in case the window was gone without its destruction reaching us
 }
 
 // --- Message map --------------------------------------------------------------------------------
@@ -134,8 +181,26 @@ bool TMainForm::Dispatch(TMessage& message) {
     case WM_HANDSET_KEYUP:
       WMHandsetKeyUp(message);
       return true;
+    case win::WM_QUERYENDSESSION:
+      // Nothing to ask the user: the session may end at once.
+      message.Result = 1;
+      return true;
+    case win::WM_ENDSESSION:
+      if (message.wParam != 0) EndSession();
+      return true;
+    case win::WM_POWERBROADCAST:
+      // A handset may have been re-enumerated during sleep: detect it anew, as at start-up.
+      if (message.wParam != win::PBT_APMRESUMEAUTOMATIC) return false;
+      if (!shutDown_) StartHandsetDetection();
+      message.Result = 1;
+      return true;
     default:
       break;
+  }
+  if (message.Msg == showMainWindowMessage_ && showMainWindowMessage_ != 0) {
+    // A second copy was started: it wants what "&Open TELVARO" does.
+    if (!shutDown_) view_.ShowMainWindow();
+    return true;
   }
   // The four auxiliary handset messages are taken and ignored.
   if (message.Msg >= WM_HANDSET_AUX1 && message.Msg <= WM_HANDSET_AUX4) return true;
@@ -203,11 +268,22 @@ VoipApp TMainForm::VoipFor(std::int32_t appCode) {
 // --- Single instance ----------------------------------------------------------------------------
 
 bool AnotherInstanceRuns(WindowsApi& api) {
-  api.CreateMutexA(true, kInstanceMutexName);
-  if (api.GetLastError() != win::ERROR_ALREADY_EXISTS) return false;
-  if (Hwnd running = api.FindWindowA(kMainWindowClass, kMainWindowCaption); running != 0) {
-    api.SetForegroundWindow(running);
+  const Handle mutex = api.CreateMutexA(true, kInstanceMutexName);
+  const std::uint32_t error = api.GetLastError();
+  // A copy running with other rights (elevated) holds the mutex where we may not open it.
+  const bool denied = mutex == 0 && error == static_cast<std::uint32_t>(win::ERROR_ACCESS_DENIED);
+  if (error != win::ERROR_ALREADY_EXISTS && !denied) return false;
+  Hwnd running = api.FindWindowA(kMainWindowClass, kMainWindowCaption);
+  if (running == 0) return true;
+  // Its window is hidden in the notification area, where bringing it forward shows nothing: the
+  // running copy shows itself, with the foreground right that we, just started by the user, hold.
+  std::uint32_t processId = 0;
+  api.GetWindowThreadProcessId(running, &processId);
+  if (processId != 0) api.AllowSetForegroundWindow(processId);
+  if (UInt show = api.RegisterWindowMessageA(kShowMainWindowMessage); show != 0) {
+    api.PostMessageA(running, show, 0, 0);
   }
+  api.SetForegroundWindow(running);
   return true;
 }
 

@@ -28,6 +28,8 @@ inline constexpr const char* kMainWindowClass = "TMainForm";
 inline constexpr const char* kMainWindowCaption = "TELVARO 1.3.0";
 inline constexpr const char* kApplicationTitle = "TELVARO";
 inline constexpr const char* kInstanceMutexName = "DIALBRIDGE";
+// Registered message by which a second copy asks the running one to show its window.
+inline constexpr const char* kShowMainWindowMessage = "TELVARO.ShowMainWindow";
 
 // The application object: it owns the Skype client, which outlives the main window.
 struct TApplication {
@@ -47,11 +49,25 @@ class TMainForm {
   // Throws RegistryError when the settings cannot be saved; the window then stays open.
   void FormClose();
   void FormDestroy();
+  // "E&xit" and a WM_CLOSE from another program: the close handling, then the window goes. An
+  // error of the close handling is shown and the program keeps running.
+  void Close();
+  // The session really ends: Windows ends the process as soon as this returns, and nobody is
+  // there to answer a message box.
+  void EndSession();
+  // The message loop ended without the window's destruction (a WM_QUIT from outside, a failing
+  // GetMessage): the same teardown, so that nothing is lost and the handset is released.
+  void LoopEnded();
+  // True from the start of the shutdown on: a handler that processed pending messages stops.
+  bool ShuttingDown() const { return shutDown_; }
+  UInt ShowMainWindowMessage() const { return showMainWindowMessage_; }
 
   // The message map; true when one of its handlers took the message.
   bool Dispatch(TMessage& message);
 
-  // Selection and presence poll.
+  // Selection and presence poll. combo_AppSelChange is what the combo box reports when an item
+  // is picked; it runs combo_AppChange only when the shown text changes.
+  void combo_AppSelChange();
   void combo_AppChange();
   void Timer1Timer();
 
@@ -106,6 +122,7 @@ class TMainForm {
 
  private:
   void ResetRunTimeState();
+  void ShutDownHandset();
   void CreateSkypeClient();
   void SelectStoredApp(int index);
   void SetTargetFromRow(int index);
@@ -129,9 +146,12 @@ class TMainForm {
   TApplication& app_;
   Finders finders_;
   Techniques techniques_;
+  UInt showMainWindowMessage_ = 0;
+  int shownAppItem_ = -1;  // the combo box item whose text is shown
+  bool shutDown_ = false;
 };
 
-// The single-instance guard: true when another copy runs (its window was brought forward).
+// The single-instance guard: true when another copy runs (it was asked to show its window).
 bool AnotherInstanceRuns(WindowsApi& api);
 
 }  // namespace telvaro

@@ -14,8 +14,28 @@ FakeView::FakeView(SimDesktop& desktop) : desktop_(desktop) {
 LResult FakeView::OnMessage(UInt msg, WParam wParam, LParam lParam) {
   TMessage message{msg, wParam, lParam, 0};
   if (hook_ && hook_(message)) return message.Result;
-  if (dispatch) dispatch(message);
+  if (dispatch && dispatch(message)) return message.Result;
+  if (msg == win::WM_CLOSE && close) close();
   return message.Result;
+}
+
+void FakeView::ShowErrorMessage(const std::string& text) {
+  desktop_.Note("view.MessageBox(\"" + text + "\")");
+  messageBoxes.push_back(text);
+}
+
+// As a real window: its destruction runs FormDestroy, then no message reaches it any more.
+void FakeView::DestroyMainWindow() {
+  if (destroyed) return;
+  desktop_.Note("view.DestroyWindow");
+  destroyed = true;
+  if (destroy) destroy();
+  desktop_.DestroyWindow(window_);
+}
+
+void FakeView::ShowMainWindow() {
+  desktop_.Note("view.ShowMainWindow");
+  ++shownCount;
 }
 
 void FakeView::StartTimer(FormTimer timer) {

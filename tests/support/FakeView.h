@@ -17,6 +17,9 @@ class FakeView : public MainWindowView {
 
   // Where messages go after the hook: the form's message map.
   std::function<bool(TMessage&)> dispatch;
+  // What the real window does on WM_CLOSE (the form's Close) and on its destruction (FormDestroy).
+  std::function<void()> close;
+  std::function<void()> destroy;
   // What ProcessPendingMessages does besides delivering posted messages (tests queue work here).
   std::vector<std::function<void()>> pendingWork;
 
@@ -37,6 +40,9 @@ class FakeView : public MainWindowView {
   void StopTimer(FormTimer timer) override;
   bool TimerRunning(FormTimer timer) override { return running_[Index(timer)]; }
   void ProcessPendingMessages() override;
+  void ShowErrorMessage(const std::string& text) override;
+  void DestroyMainWindow() override;
+  void ShowMainWindow() override;
 
   std::vector<std::string> items;
   int selected = -1;
@@ -46,6 +52,9 @@ class FakeView : public MainWindowView {
   std::string contactLabel;
   int pumpCount = 0;
   std::vector<std::string> timerLog;  // "start Timer2", "stop Timer2"
+  std::vector<std::string> messageBoxes;
+  bool destroyed = false;
+  int shownCount = 0;  // times the window was shown from the notification area
 
  private:
   static int Index(FormTimer t) { return t == FormTimer::Timer1 ? 0 : 1; }

@@ -418,6 +418,10 @@ Handle SimDesktop::CreateMutexA(bool initialOwner, const char* name) {
   Record(std::string("CreateMutexA(") + (initialOwner ? "TRUE" : "FALSE") + ", " + Quote(name) +
          ")");
   std::string key = name ? name : "";
+  if (deniedMutexes_.count(key) != 0) {
+    lastError_ = win::ERROR_ACCESS_DENIED;
+    return 0;
+  }
   lastError_ = mutexes_.count(key) ? win::ERROR_ALREADY_EXISTS : 0;
   mutexes_.insert(key);
   return 0x44;
@@ -620,6 +624,22 @@ long SimDesktop::RegDeleteKeyA(Hkey key, const char* subKey) {
   if (subKey && *subKey) path += (path.empty() ? "" : "\\") + Lower(subKey);
   auto& root = registry_[open->second.root];
   return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
+}
+
+// --- Processes --------------------------------------------------------------------------------
+
+std::uint32_t SimDesktop::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) {
+  auto it = windows_.find(hwnd);
+  const std::uint32_t process = it == windows_.end() ? 0 : it->second.processId;
+  Record("GetWindowThreadProcessId(" + Label(hwnd) + ") = " + Hex(process));
+  if (processId != nullptr) *processId = process;
+  return process == 0 ? 0 : process + 1;  // a thread id of that process
+}
+
+bool SimDesktop::AllowSetForegroundWindow(std::uint32_t processId) {
+  Record("AllowSetForegroundWindow(" + Hex(processId) + ")");
+  foregroundAllowedFor = processId;
+  return true;
 }
 
 }  // namespace telvaro::sim

@@ -40,6 +40,8 @@ struct SimWindow {
   // What the window received: one line per message, e.g. "WM_KEYDOWN 0x65 0x001C0001",
   // "BM_CLICK 0x0 0x00000000", "key 0x61 down" for keyboard input while in front.
   std::vector<std::string> received;
+  // The process that owns the window (0: not set by the test).
+  std::uint32_t processId = 0;
 };
 
 class SimDesktop : public WindowsApi {
@@ -111,6 +113,9 @@ class SimDesktop : public WindowsApi {
   void AddMutex(const std::string& name) { mutexes_.insert(name); }
   bool HasMutex(const std::string& name) const { return mutexes_.count(name) != 0; }
   void FailRegistration(const std::string& name) { failedRegistrations_.insert(name); }
+  // The mutex is held by a copy with other rights: creating it fails with access denied.
+  void DenyMutex(const std::string& name) { deniedMutexes_.insert(name); }
+  std::uint32_t foregroundAllowedFor = 0;  // the last AllowSetForegroundWindow's process id
   std::string modulePath = "C:\\Program Files\\TELVARO\\telvaro.exe";
   std::vector<std::string> shellExecuted;
   LResult lastReply = 0;
@@ -151,6 +156,8 @@ class SimDesktop : public WindowsApi {
   long RegDeleteValueA(Hkey key, const char* valueName) override;
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
   void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
+  std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
+  bool AllowSetForegroundWindow(std::uint32_t processId) override;
 
   // Message names used in trace lines ("WM_KEYDOWN"; unknown numbers as hex).
   static std::string MessageName(UInt msg);
@@ -196,6 +203,7 @@ class SimDesktop : public WindowsApi {
   Hkey nextKey_ = 0x1000;
   std::set<std::string> mutexes_;
   std::set<std::string> failedRegistrations_;
+  std::set<std::string> deniedMutexes_;
   std::map<std::string, UInt> registered_;
   UInt nextRegistered_ = 0xC100;
   std::uint32_t lastError_ = 0;

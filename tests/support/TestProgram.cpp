@@ -4,6 +4,8 @@ namespace telvaro::sim {
 
 TestProgram::TestProgram(bool create) {
   view.dispatch = [this](TMessage& m) { return form.Dispatch(m); };
+  view.close = [this] { form.Close(); };
+  view.destroy = [this] { form.FormDestroy(); };
   handset.observer = [this](const std::string& call) { desktop.Note("handset." + call); };
   if (!create) return;
   form.FormCreate();
@@ -12,12 +14,16 @@ TestProgram::TestProgram(bool create) {
   handset.calls.clear();
 }
 
-TestProgram::~TestProgram() { view.dispatch = nullptr; }
+TestProgram::~TestProgram() {
+  view.dispatch = nullptr;
+  view.close = nullptr;
+  view.destroy = nullptr;
+}
 
+// The combo box's own selection, then its notification: the form decides whether anything runs.
 void TestProgram::Select(int index) {
-  if (view.SelectedAppIndex() == index) return;
   view.SelectAppItem(index);
-  form.combo_AppChange();
+  form.combo_AppSelChange();
 }
 
 void TestProgram::Target(int index) {

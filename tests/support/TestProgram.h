@@ -22,7 +22,7 @@ struct TestProgram {
   LResult Post(UInt msg, WParam wParam = 0, LParam lParam = 0) {
     return desktop.SendMessageA(view.MainWindowHandle(), msg, wParam, lParam);
   }
-  // Makes row `index` the target as the user would, by the combo box.
+  // Picks row `index` in the combo box as the user would.
   void Select(int index);
   // Makes row `index` the target without running the selection handler: only the fields.
   void Target(int index);

@@ -78,14 +78,6 @@ TEST(Selection, AnotherApplicationDetachesSkype) {
   EXPECT_TRUE(skype.commands.empty());
 }
 
-TEST(Selection, ReselectingTheShownItemRunsNothing) {
-  TestProgram p;
-  p.Select(1);
-  p.desktop.ClearTrace();
-  p.Select(1);
-  EXPECT_TRUE(p.desktop.Trace().empty());
-}
-
 TEST(Selection, Net2PhoneFindsItsControlsWhenRunning) {
   TestProgram p;
   Hwnd main = p.desktop.AddWindow("Net2Phone", "Net2Phone CommCenter");

@@ -13,10 +13,13 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace telvaro::tools {
 
 inline constexpr char kHandsetWindowClass[] = "TelvaroVirtualHandset";
+inline constexpr char kTelvaroWindowClass[] = "TMainForm";
+inline constexpr char kTelvaroWindowTitle[] = "TELVARO 1.3.0";
 inline constexpr DWORD kHandsetReplyTimeoutMs = 5000;
 
 enum class HandsetStatus {
@@ -31,16 +34,54 @@ struct HandsetReply {
   LRESULT result = 0;
 };
 
-// The control window of the virtual handset loaded by process `processId`, or by any process
-// when it is 0; null when there is none.
-inline HWND FindHandsetWindow(DWORD processId = 0) {
+// The process of the running TELVARO (the owner of its main window), or 0.
+inline DWORD TelvaroProcessId() {
+  HWND main = FindWindowA(kTelvaroWindowClass, kTelvaroWindowTitle);
+  DWORD owner = 0;
+  if (main != nullptr) GetWindowThreadProcessId(main, &owner);
+  return owner;
+}
+
+// The process ids of every running virtual handset (each process that loaded it has its own
+// control window), in window order.
+inline std::vector<DWORD> HandsetProcesses() {
+  std::vector<DWORD> owners;
   HWND window = nullptr;
   while ((window = FindWindowExA(nullptr, window, kHandsetWindowClass, nullptr)) != nullptr) {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (processId == 0 || owner == processId) return window;
+    owners.push_back(owner);
+  }
+  return owners;
+}
+
+inline HWND FindHandsetWindowOf(DWORD processId) {
+  HWND window = nullptr;
+  while ((window = FindWindowExA(nullptr, window, kHandsetWindowClass, nullptr)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId) return window;
   }
   return nullptr;
+}
+
+// The process whose virtual handset a command without a process id drives: TELVARO's when it
+// has one, otherwise the first one found; 0 when none runs.
+inline DWORD DefaultHandsetProcess() {
+  const std::vector<DWORD> owners = HandsetProcesses();
+  if (owners.empty()) return 0;
+  const DWORD telvaro = TelvaroProcessId();
+  for (DWORD owner : owners) {
+    if (telvaro != 0 && owner == telvaro) return owner;
+  }
+  return owners.front();
+}
+
+// The control window of the virtual handset loaded by process `processId`; with 0, the one of
+// DefaultHandsetProcess(). Null when there is none.
+inline HWND FindHandsetWindow(DWORD processId = 0) {
+  if (processId == 0) processId = DefaultHandsetProcess();
+  return processId == 0 ? nullptr : FindHandsetWindowOf(processId);
 }
 
 // Polls for the control window, which exists once the program has started detection.

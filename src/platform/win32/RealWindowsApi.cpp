@@ -244,4 +244,15 @@ void RealWindowsApi::ShellExecuteA(Hwnd hwnd, const char* verb, const char* file
   ::ShellExecuteA(ToHwnd(hwnd), verb, file, nullptr, nullptr, showCmd);
 }
 
+std::uint32_t RealWindowsApi::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) {
+  DWORD process = 0;
+  DWORD thread = ::GetWindowThreadProcessId(ToHwnd(hwnd), &process);
+  if (processId != nullptr) *processId = process;
+  return thread;
+}
+
+bool RealWindowsApi::AllowSetForegroundWindow(std::uint32_t processId) {
+  return ::AllowSetForegroundWindow(processId) != FALSE;
+}
+
 }  // namespace telvaro

@@ -48,6 +48,9 @@ class RealWindowsApi final : public WindowsApi {
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
 
   void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
+
+  std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
+  bool AllowSetForegroundWindow(std::uint32_t processId) override;
 };
 
 }  // namespace telvaro

@@ -34,8 +34,12 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance) : instance_(instance) {
   images_[1] = CreateStateIcon(1);
 }
 
+// The window is normally gone by now (WinMain tears down before the objects go); should it not be,
+// its destruction must not reach the form, which may already be gone.
 Win32MainWindow::~Win32MainWindow() {
   RemoveTrayIcon();
+  form_ = nullptr;
+  hook_ = nullptr;
   if (window_) DestroyWindow(window_);
   for (HICON icon : images_) DestroyIcon(icon);
   if (font_) DeleteObject(font_);
@@ -63,6 +67,7 @@ bool Win32MainWindow::Create(TMainForm& form) {
                             height, nullptr, nullptr, instance_, this);
   if (!window_) return false;
   taskbarCreatedMsg_ = RegisterWindowMessageA("TaskbarCreated");
+  AllowShowRequests();
   CreateControls();
   SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(images_[0]));
   SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(images_[0]));
@@ -114,6 +119,12 @@ LRESULT CALLBACK Win32MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
 }
 
 LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCDESTROY) {
+    // The last message: afterwards nothing may reach the form or use our handles.
+    HWND window = window_;
+    Forget();
+    return DefWindowProcA(window, msg, wParam, lParam);
+  }
   TMessage message{msg, static_cast<WParam>(wParam), static_cast<LParam>(lParam), 0};
   if (hook_ && hook_(message)) return message.Result;
   if (form_ && form_->Dispatch(message)) return message.Result;
@@ -165,7 +176,7 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       KillTimer(window_, view::kTimer1Id);
       KillTimer(window_, view::kTimer2Id);
       RemoveTrayIcon();
-      form_->FormDestroy();
+      if (form_) form_->FormDestroy();
       PostQuitMessage(0);
       return true;
     default:
@@ -176,11 +187,7 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
 void Win32MainWindow::OnCommand(int id, int notification) {
   switch (id) {
     case view::kAppComboId:
-      if (notification != CBN_SELCHANGE) return;
-      // Picking the item already shown changes no text and runs nothing.
-      if (SelectedAppIndex() == shownAppIndex_) return;
-      shownAppIndex_ = SelectedAppIndex();
-      form_->combo_AppChange();
+      if (notification == CBN_SELCHANGE) form_->combo_AppSelChange();
       return;
     case view::kLogoId:
       if (notification == STN_CLICKED) {
@@ -199,14 +206,35 @@ void Win32MainWindow::OnCommand(int id, int notification) {
 }
 
 void Win32MainWindow::Close() {
-  try {
-    form_->FormClose();
-  } catch (const std::exception& e) {
-    // The settings could not be saved: say why and keep running.
-    MessageBoxA(window_, e.what(), kApplicationTitle, MB_OK | MB_ICONERROR);
-    return;
+  if (form_) form_->Close();
+}
+
+void Win32MainWindow::ShowErrorMessage(const std::string& text) {
+  MessageBoxA(window_, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+}
+
+void Win32MainWindow::DestroyMainWindow() {
+  if (window_) DestroyWindow(window_);
+}
+
+void Win32MainWindow::Forget() {
+  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  window_ = autoRun_ = combo_ = label_ = status_ = logo_ = nullptr;
+  form_ = nullptr;
+  hook_ = nullptr;
+}
+
+// A second copy asks us to show the window; it may run with lower rights than we do.
+void Win32MainWindow::AllowShowRequests() {
+  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  auto filter = user32 ? reinterpret_cast<FilterFn>(reinterpret_cast<void*>(
+                             GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
+                       : nullptr;
+  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+  if (filter && form_->ShowMainWindowMessage() != 0) {
+    filter(window_, form_->ShowMainWindowMessage(), kAllow, nullptr);
   }
-  DestroyWindow(window_);
 }
 
 // --- Tray icon ----------------------------------------------------------------------------------
@@ -288,7 +316,6 @@ int Win32MainWindow::SelectedAppIndex() {
 
 void Win32MainWindow::SelectAppItem(int index) {
   SendMessageA(combo_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  shownAppIndex_ = index;
 }
 
 bool Win32MainWindow::AutoRunChecked() {

@@ -42,6 +42,9 @@ class Win32MainWindow final : public MainWindowView {
   void StopTimer(FormTimer timer) override;
   bool TimerRunning(FormTimer timer) override;
   void ProcessPendingMessages() override;
+  void ShowErrorMessage(const std::string& text) override;
+  void DestroyMainWindow() override;
+  void ShowMainWindow() override { RestoreFromTray(); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -57,6 +60,8 @@ class Win32MainWindow final : public MainWindowView {
   void RemoveTrayIcon();
   void UpdateTrayIcon();
   void Close();
+  void Forget();
+  void AllowShowRequests();
   void DrawLogo(const DRAWITEMSTRUCT& item);
 
   HINSTANCE instance_;
@@ -69,7 +74,6 @@ class Win32MainWindow final : public MainWindowView {
   HFONT font_ = nullptr;
   HICON images_[2] = {nullptr, nullptr};
   int image_ = 0;
-  int shownAppIndex_ = -1;
   bool trayIconShown_ = false;
   bool timerRunning_[2] = {false, false};
   UINT taskbarCreatedMsg_ = 0;

@@ -44,5 +44,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  // Whatever ended the loop (our window's destruction, a WM_QUIT from outside, GetMessage
+  // failing), one teardown before the objects go: the window and FormDestroy first, once.
+  form.LoopEnded();
   return 0;
 }
