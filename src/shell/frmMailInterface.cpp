@@ -11,8 +11,9 @@ TMainForm::TMainForm(WindowsApi& api, HandsetLibrary& handset, MainWindowView& v
       view_(view),
       app_(app),
       finders_(api, Found, CurrentAppCode),
-      techniques_(api, TargetFields{FTargetTitle, FTargetClass},
-                  [this] { ShowTargetNotRunning(); }) {}
+      techniques_(
+          api, TargetFields{FTargetTitle, FTargetClass}, [this] { ShowTargetNotRunning(); },
+          [this](const char* suffix) { ShowStatus(suffix, 0); }) {}
 
 TMainForm::~TMainForm() = default;
 

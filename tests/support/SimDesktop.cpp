@@ -27,6 +27,7 @@ bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 const char* const kQueryPrefixes[] = {
     "GetClassNameA", "GetWindowTextA",   "GetClientRect", "IsIconic",         "GetForegroundWindow",
     "EnumWindows",   "EnumChildWindows", "GetLastError",  "RegQueryValueExA", "GetModuleFileNameA",
+    "GetWindowThreadProcessId", "GetCurrentProcessId", "GetProcessIntegrityLevel",
 };
 
 }  // namespace
@@ -229,9 +230,13 @@ LResult SimDesktop::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lPar
   Record("SendMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
   if (hwnd == win::HWND_BROADCAST) {
     std::vector<Hwnd> topLevel = ChildrenOf(0, false);
-    for (Hwnd h : topLevel) Deliver(h, msg, wParam, lParam);
+    for (Hwnd h : topLevel) {
+      if (!AboveUs(h) && !Hung(h)) Deliver(h, msg, wParam, lParam);
+    }
     return 1;
   }
+  if (AboveUs(hwnd)) return 0;
+  if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
   return Deliver(hwnd, msg, wParam, lParam);
 }
 
@@ -241,9 +246,12 @@ LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LPar
          Hex(flags) + ", " + std::to_string(timeoutMs) + ")");
   std::uintptr_t r = 0;
   if (hwnd == win::HWND_BROADCAST) {
-    for (Hwnd h : ChildrenOf(0, false)) Deliver(h, msg, wParam, lParam);
+    for (Hwnd h : ChildrenOf(0, false)) {
+      if (!AboveUs(h) && !Hung(h)) Deliver(h, msg, wParam, lParam);
+    }
   } else {
-    if (!Exists(hwnd)) return 0;
+    if (!Exists(hwnd) || AboveUs(hwnd)) return 0;
+    if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
     r = static_cast<std::uintptr_t>(Deliver(hwnd, msg, wParam, lParam));
   }
   if (result) *result = r;
@@ -253,16 +261,23 @@ LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LPar
 bool SimDesktop::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
   Record("PostMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
   if (!Exists(hwnd)) return false;
+  if (AboveUs(hwnd)) return true;  // dropped, and the poster is not told
   posted_.push_back({hwnd, msg, wParam, lParam});
   return true;
 }
 
 void SimDesktop::DeliverPosted() {
+  std::deque<Posted> waiting;  // for hung windows
   while (!posted_.empty()) {
     Posted p = posted_.front();
     posted_.pop_front();
-    Deliver(p.hwnd, p.msg, p.wParam, p.lParam);
+    if (Hung(p.hwnd)) {
+      waiting.push_back(p);
+    } else {
+      Deliver(p.hwnd, p.msg, p.wParam, p.lParam);
+    }
   }
+  posted_.insert(posted_.begin(), waiting.begin(), waiting.end());
 }
 
 bool SimDesktop::ReplyMessage(LResult result) {
@@ -276,8 +291,11 @@ void SimDesktop::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t f
   Record("keybd_event(" + Hex(vk) + ", " + std::to_string(scan) + ", " + Hex(flags) + ", " +
          std::to_string(extraInfo) + ")");
   auto it = windows_.find(foreground_);
+  // Input for a program above ours is dropped before the system sees it.
+  if (it != windows_.end() && AboveUs(foreground_)) return;
+  const bool up = (flags & win::KEYEVENTF_KEYUP) != 0;
+  if (vk == win::VK_MENU && !up) altPressed_ = true;
   if (it != windows_.end()) {
-    bool up = (flags & win::KEYEVENTF_KEYUP) != 0;
     it->second.received.push_back("key " + Hex(vk) + (up ? " up" : " down"));
   }
 }
@@ -382,7 +400,16 @@ bool SimDesktop::ShowWindow(Hwnd hwnd, int cmdShow) {
 bool SimDesktop::SetForegroundWindow(Hwnd hwnd) {
   Record("SetForegroundWindow(" + Label(hwnd) + ")");
   if (!Exists(hwnd)) return false;
+  if (foregroundLock_) {
+    const bool nobodyInFront = !Exists(foreground_);
+    const bool weAreInFront = !nobodyInFront && ProcessOf(foreground_) == kOurProcess;
+    const bool already = hwnd == foreground_;
+    if (!already && (menuActive_ || !(nobodyInFront || weAreInFront || altPressed_))) {
+      return false;
+    }
+  }
   foreground_ = hwnd;
+  altPressed_ = false;
   return true;
 }
 
@@ -611,6 +638,105 @@ long SimDesktop::RegDeleteKeyA(Hkey key, const char* subKey) {
   if (subKey && *subKey) path += (path.empty() ? "" : "\\") + Lower(subKey);
   auto& root = registry_[open->second.root];
   return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
+}
+
+// --- Foreground rules, integrity levels, hung windows -------------------------------------------
+
+Hwnd SimDesktop::TopLevelOf(Hwnd h) const {
+  for (;;) {
+    auto it = windows_.find(h);
+    if (it == windows_.end() || it->second.parent == 0) return h;
+    h = it->second.parent;
+  }
+}
+
+std::uint32_t SimDesktop::ProcessOf(Hwnd h) const {
+  const Hwnd top = TopLevelOf(h);
+  auto it = windows_.find(top);
+  if (it == windows_.end()) return 0;
+  return it->second.processId != 0 ? it->second.processId : static_cast<std::uint32_t>(top);
+}
+
+std::uint32_t SimDesktop::LevelOf(std::uint32_t processId) const {
+  auto it = levels_.find(processId);
+  return it != levels_.end() ? it->second : kMediumLevel;
+}
+
+bool SimDesktop::AboveUs(Hwnd h) const {
+  return Exists(h) && LevelOf(ProcessOf(h)) > LevelOf(kOurProcess);
+}
+
+void SimDesktop::Hang(Hwnd h) { hung_.insert(TopLevelOf(h)); }
+
+bool SimDesktop::Hung(Hwnd h) const { return Exists(h) && hung_.count(TopLevelOf(h)) != 0; }
+
+LResult SimDesktop::Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  Stalled s{hwnd, msg, wParam, lParam, {}, {}};
+  if (msg == win::WM_SETTEXT && lParam != 0) {
+    s.bytes = reinterpret_cast<const char*>(lParam);
+  } else if (msg == win::WM_COPYDATA && lParam != 0) {
+    const auto* cds = reinterpret_cast<const CopyDataStruct*>(lParam);
+    s.copyData = *cds;
+    if (cds->lpData != nullptr) {
+      s.bytes.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+    }
+  }
+  stalled_.push_back(std::move(s));
+  return 0;
+}
+
+void SimDesktop::Recover(Hwnd h) {
+  const Hwnd top = TopLevelOf(h);
+  hung_.erase(top);
+  std::deque<Stalled> still;
+  while (!stalled_.empty()) {
+    Stalled s = std::move(stalled_.front());
+    stalled_.pop_front();
+    if (Hung(s.hwnd)) {
+      still.push_back(std::move(s));
+      continue;
+    }
+    LParam lParam = s.lParam;
+    char scratch[1024] = {};  // a WM_GETTEXT answer nobody waits for any more
+    if (s.msg == win::WM_SETTEXT && s.lParam != 0) {
+      lParam = reinterpret_cast<LParam>(s.bytes.c_str());
+    } else if (s.msg == win::WM_GETTEXT) {
+      lParam = reinterpret_cast<LParam>(scratch);
+      s.wParam = std::min<WParam>(s.wParam, sizeof scratch);
+    } else if (s.msg == win::WM_COPYDATA && s.lParam != 0) {
+      s.copyData.lpData = s.bytes.data();
+      lParam = reinterpret_cast<LParam>(&s.copyData);
+    }
+    Deliver(s.hwnd, s.msg, s.wParam, lParam);
+  }
+  stalled_ = std::move(still);
+  DeliverPosted();
+}
+
+std::vector<std::string> SimDesktop::KeysReceived(Hwnd h) const {
+  std::vector<std::string> keys;
+  for (const std::string& line : Window(h).received) {
+    if (StartsWith(line, "key ")) keys.push_back(line);
+  }
+  return keys;
+}
+
+std::uint32_t SimDesktop::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) {
+  const std::uint32_t process = Exists(hwnd) ? ProcessOf(hwnd) : 0;
+  Record("GetWindowThreadProcessId(" + Label(hwnd) + ") = " + std::to_string(process));
+  if (processId != nullptr) *processId = process;
+  return process;  // one thread per program
+}
+
+std::uint32_t SimDesktop::GetCurrentProcessId() {
+  Record("GetCurrentProcessId");
+  return kOurProcess;
+}
+
+std::uint32_t SimDesktop::GetProcessIntegrityLevel(std::uint32_t processId) {
+  const std::uint32_t level = processId != 0 ? LevelOf(processId) : 0;
+  Record("GetProcessIntegrityLevel(" + std::to_string(processId) + ") = " + Hex(level));
+  return level;
 }
 
 }  // namespace telvaro::sim

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <exception>
+#include <vector>
 
 // The seam spells out the Win32 constants itself. This list is expanded twice: before <windows.h>,
 // where the names are the seam's, to take their values; and after it, where the same names are
@@ -136,7 +137,18 @@ bool RealWindowsApi::GetClientRect(Hwnd hwnd, Rect* rect) {
 bool RealWindowsApi::IsIconic(Hwnd hwnd) { return ::IsIconic(ToHwnd(hwnd)) != FALSE; }
 
 bool RealWindowsApi::ShowWindow(Hwnd hwnd, int cmdShow) {
-  return ::ShowWindow(ToHwnd(hwnd), cmdShow) != FALSE;
+  HWND window = ToHwnd(hwnd);
+  // Showing another thread's window waits until that thread has handled it, so a hung target
+  // would hang us here. A window that does not answer a bounded probe is shown when it recovers;
+  // a live one is shown at once, as before.
+  if (::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId()) {
+    DWORD_PTR ignored = 0;
+    if (::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) ==
+        0) {
+      return ::ShowWindowAsync(window, cmdShow) != FALSE;
+    }
+  }
+  return ::ShowWindow(window, cmdShow) != FALSE;
 }
 
 bool RealWindowsApi::SetForegroundWindow(Hwnd hwnd) {
@@ -145,8 +157,31 @@ bool RealWindowsApi::SetForegroundWindow(Hwnd hwnd) {
 
 Hwnd RealWindowsApi::GetForegroundWindow() { return FromHwnd(::GetForegroundWindow()); }
 
+// Every message the portable code sends goes to another program's window (the softphones,
+// Skype), and such a program may hang: a busy UI thread, a modal loop gone wrong. A plain
+// SendMessageA would then hang us with it, handset, tray menu and all. So a send waits at most
+// kSendTimeoutMs, and not at all once the system counts the receiver as hung (SMTO_ABORTIFHUNG:
+// no message pumped for 5 s). Messages sent to us are still handled while we wait (SMTO_NORMAL),
+// exactly as during a SendMessageA. A message that timed out stays queued and is handled when the
+// receiver recovers; only its result is lost and reads 0.
+//
+// Why half a second: a live softphone answers a keystroke, click or text message within
+// milliseconds, so waiting longer only prolongs a stall; a key sends at most seven messages, so a
+// target that stops answering costs at most about 3.5 s per key until the system calls it hung,
+// after which sends return at once. A longer timeout would freeze the keypad for longer; a much
+// shorter one would give up on a softphone that is merely slow to repaint.
+//
+// WM_COPYDATA (the Skype client's commands) goes the same way. The system copies the data block
+// into the message when it is sent, so the command buffer on the sender's stack may go away as
+// soon as the call returns, even if Skype reads the message later; a command to a hung Skype is
+// reported as not delivered instead of freezing us.
 LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
-  return ::SendMessageA(ToHwnd(hwnd), msg, wParam, lParam);
+  DWORD_PTR reply = 0;
+  if (::SendMessageTimeoutA(ToHwnd(hwnd), msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                            kSendTimeoutMs, &reply) == 0) {
+    return 0;
+  }
+  return static_cast<LResult>(reply);
 }
 
 LResult RealWindowsApi::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
@@ -242,6 +277,53 @@ long RealWindowsApi::RegDeleteKeyA(Hkey key, const char* subKey) {
 
 void RealWindowsApi::ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) {
   ::ShellExecuteA(ToHwnd(hwnd), verb, file, nullptr, nullptr, showCmd);
+}
+
+std::uint32_t RealWindowsApi::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) {
+  DWORD process = 0;
+  const DWORD thread = ::GetWindowThreadProcessId(ToHwnd(hwnd), &process);
+  if (processId != nullptr) *processId = process;
+  return thread;
+}
+
+std::uint32_t RealWindowsApi::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+namespace {
+
+DWORD TokenIntegrityLevel(HANDLE token) {
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  if (size == 0) return 0;
+  std::vector<std::uint8_t> buffer(size);
+  if (::GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size) == FALSE) {
+    return 0;
+  }
+  PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+  if (sid == nullptr || ::IsValidSid(sid) == FALSE) return 0;
+  const UCHAR count = *::GetSidSubAuthorityCount(sid);
+  return count == 0 ? 0 : *::GetSidSubAuthority(sid, count - 1U);
+}
+
+}  // namespace
+
+std::uint32_t RealWindowsApi::GetProcessIntegrityLevel(std::uint32_t processId) {
+  const bool ours = processId == ::GetCurrentProcessId();
+  HANDLE process = ours ? ::GetCurrentProcess()
+                        : ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return 0;
+  DWORD level = 0;
+  HANDLE token = nullptr;
+  if (::OpenProcessToken(process, TOKEN_QUERY, &token) != FALSE) {
+    level = TokenIntegrityLevel(token);
+    ::CloseHandle(token);
+  } else if (::GetLastError() == ERROR_ACCESS_DENIED) {
+    // The token of an elevated process admits only the administrators and the system, not the
+    // user's ordinary token: being refused it is what running with higher rights looks like from
+    // here.
+    level = SECURITY_MANDATORY_HIGH_RID;
+  }
+  if (!ours) ::CloseHandle(process);
+  return level;
 }
 
 }  // namespace telvaro
