@@ -88,7 +88,7 @@ class Techniques {
   TargetFields target_;
   std::function<void()> showTargetNotRunning_;
   std::function<void(const char*)> showTargetProblem_;
-  Hwnd keysFor_ = 0;             // the window brought forward last
+  Hwnd keysFor_ = 0;            // the window brought forward last
   std::uint32_t ourLevel_ = 0;  // our integrity level, read once
 };
 

@@ -25,9 +25,19 @@ std::string Hex8(std::uint64_t v) {
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 const char* const kQueryPrefixes[] = {
-    "GetClassNameA", "GetWindowTextA",   "GetClientRect", "IsIconic",         "GetForegroundWindow",
-    "EnumWindows",   "EnumChildWindows", "GetLastError",  "RegQueryValueExA", "GetModuleFileNameA",
-    "GetWindowThreadProcessId", "GetCurrentProcessId", "GetProcessIntegrityLevel",
+    "GetClassNameA",
+    "GetWindowTextA",
+    "GetClientRect",
+    "IsIconic",
+    "GetForegroundWindow",
+    "EnumWindows",
+    "EnumChildWindows",
+    "GetLastError",
+    "RegQueryValueExA",
+    "GetModuleFileNameA",
+    "GetWindowThreadProcessId",
+    "GetCurrentProcessId",
+    "GetProcessIntegrityLevel",
 };
 
 }  // namespace
@@ -671,43 +681,23 @@ void SimDesktop::Hang(Hwnd h) { hung_.insert(TopLevelOf(h)); }
 bool SimDesktop::Hung(Hwnd h) const { return Exists(h) && hung_.count(TopLevelOf(h)) != 0; }
 
 LResult SimDesktop::Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
-  Stalled s{hwnd, msg, wParam, lParam, {}, {}};
-  if (msg == win::WM_SETTEXT && lParam != 0) {
-    s.bytes = reinterpret_cast<const char*>(lParam);
-  } else if (msg == win::WM_COPYDATA && lParam != 0) {
-    const auto* cds = reinterpret_cast<const CopyDataStruct*>(lParam);
-    s.copyData = *cds;
-    if (cds->lpData != nullptr) {
-      s.bytes.assign(static_cast<const char*>(cds->lpData), cds->cbData);
-    }
-  }
-  stalled_.push_back(std::move(s));
+  // A message with a pointer cannot be handed on without waiting: it is lost.
+  if (msg == win::WM_SETTEXT || msg == win::WM_GETTEXT || msg == win::WM_COPYDATA) return 0;
+  stalled_.push_back({hwnd, msg, wParam, lParam});
   return 0;
 }
 
 void SimDesktop::Recover(Hwnd h) {
-  const Hwnd top = TopLevelOf(h);
-  hung_.erase(top);
-  std::deque<Stalled> still;
+  hung_.erase(TopLevelOf(h));
+  std::deque<Posted> still;
   while (!stalled_.empty()) {
-    Stalled s = std::move(stalled_.front());
+    const Posted s = stalled_.front();
     stalled_.pop_front();
     if (Hung(s.hwnd)) {
-      still.push_back(std::move(s));
-      continue;
+      still.push_back(s);
+    } else {
+      Deliver(s.hwnd, s.msg, s.wParam, s.lParam);
     }
-    LParam lParam = s.lParam;
-    char scratch[1024] = {};  // a WM_GETTEXT answer nobody waits for any more
-    if (s.msg == win::WM_SETTEXT && s.lParam != 0) {
-      lParam = reinterpret_cast<LParam>(s.bytes.c_str());
-    } else if (s.msg == win::WM_GETTEXT) {
-      lParam = reinterpret_cast<LParam>(scratch);
-      s.wParam = std::min<WParam>(s.wParam, sizeof scratch);
-    } else if (s.msg == win::WM_COPYDATA && s.lParam != 0) {
-      s.copyData.lpData = s.bytes.data();
-      lParam = reinterpret_cast<LParam>(&s.copyData);
-    }
-    Deliver(s.hwnd, s.msg, s.wParam, lParam);
   }
   stalled_ = std::move(still);
   DeliverPosted();

@@ -178,10 +178,10 @@ class SimDesktop : public WindowsApi {
   void SetIntegrityLevel(std::uint32_t processId, std::uint32_t level) {
     levels_[processId] = level;
   }
-  // A hung window: its top-level window's thread stops handling messages. A send to any of those
-  // windows returns 0 at once, and the message (its text or data copied, as the system does when
-  // it carries a message to another process) is delivered when the window recovers, in the order
-  // sent; posted messages wait as well.
+  // A hung window: its top-level window's thread stops handling messages. As through the real
+  // seam, a send to any of those windows returns 0 at once; a message without a pointer (keys,
+  // clicks) is delivered when the window recovers, in the order sent, while one with a pointer
+  // (WM_SETTEXT, WM_GETTEXT, WM_COPYDATA) is lost. Posted messages wait as well.
   void Hang(Hwnd h);
   void Recover(Hwnd h);
   bool Hung(Hwnd h) const;
@@ -238,14 +238,6 @@ class SimDesktop : public WindowsApi {
   std::uint32_t lastError_ = 0;
 
   // Foreground rules, integrity levels, hung windows.
-  struct Stalled {
-    Hwnd hwnd;
-    UInt msg;
-    WParam wParam;
-    LParam lParam;
-    std::string bytes;  // the text or data the message carried
-    CopyDataStruct copyData;
-  };
   Hwnd TopLevelOf(Hwnd h) const;
   std::uint32_t LevelOf(std::uint32_t processId) const;
   bool AboveUs(Hwnd h) const;
@@ -254,8 +246,8 @@ class SimDesktop : public WindowsApi {
   bool menuActive_ = false;
   bool altPressed_ = false;  // since the foreground last changed
   std::map<std::uint32_t, std::uint32_t> levels_;
-  std::set<Hwnd> hung_;  // top-level windows
-  std::deque<Stalled> stalled_;
+  std::set<Hwnd> hung_;         // top-level windows
+  std::deque<Posted> stalled_;  // sent to hung windows
 };
 
 }  // namespace telvaro::sim

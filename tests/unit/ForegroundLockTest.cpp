@@ -50,7 +50,7 @@ struct TypingCase {
   Key key;
   char keypadKey;
   std::function<Hwnd(KeyDesk&)> open;
-  Lines keys;                       // what that window receives
+  Lines keys;                        // what that window receives
   bool targetStartsInFront = false;  // the branch types only into an application already in front
 };
 
@@ -97,8 +97,7 @@ const std::vector<TypingCase>& TypingCases() {
       {"PCPhone star", row::PCPhone, Key::Keypad, '*', MainWindow(), Typed(0x08)},
       {"PCPhone call", row::PCPhone, Key::Call, 0, MainWindow(), Typed(0x0D)},
       {"PCPhone hang-up", row::PCPhone, Key::HangUp, 0, MainWindow(), Typed(0x1B)},
-      {"VoipBuster star", row::VoipBuster, Key::Keypad, '*', VoipWindow("VoipBuster"),
-       Typed(0x08)},
+      {"VoipBuster star", row::VoipBuster, Key::Keypad, '*', VoipWindow("VoipBuster"), Typed(0x08)},
       {"VoipBuster hash", row::VoipBuster, Key::Keypad, '#', VoipWindow("VoipBuster"),
        TypedWith(0x10, 0x33)},
       {"VoipStunt star", row::VoipStunt, Key::Keypad, '*', VoipWindow("VoipStunt"), Typed(0x08)},
@@ -116,13 +115,14 @@ const std::vector<TypingCase>& TypingCases() {
       {"MSN 7.5 call, Messenger in front", row::Msn75, Key::Call, 0, MsnInFront(),
        TypedWith(0x12, 0x41) + Typed(0x56) + Typed(0x0D), true},
       {"MSN 7.0 hang-up, conversation", row::Msn70, Key::HangUp, 0,
-       MsnWith("IMWindowClass", "bob - Conversation"), TypedWith(0x12, 0x44) + TypedWith(0x12, 0x51)},
+       MsnWith("IMWindowClass", "bob - Conversation"),
+       TypedWith(0x12, 0x44) + TypedWith(0x12, 0x51)},
       {"MSN 7.5 hang-up, conversation", row::Msn75, Key::HangUp, 0,
        MsnWith("IMWindowClass", "bob - Conversation"), TypedWith(0x12, 0x51)},
       {"MSN 7.0 Up, call dialog open", row::Msn70, Key::Up, 0, MsnWith("#32770", kAudioDialogZh),
        Typed(0x26)},
-      {"MSN 7.5 Down, call dialog open", row::Msn75, Key::Down, 0,
-       MsnWith("#32770", kVoiceDialog), Typed(0x28)},
+      {"MSN 7.5 Down, call dialog open", row::Msn75, Key::Down, 0, MsnWith("#32770", kVoiceDialog),
+       Typed(0x28)},
   };
   return cases;
 }
@@ -239,8 +239,8 @@ TEST(ForegroundLock, WhenTheTargetCannotComeForwardNoKeyIsTyped) {
         }
       }
       const AppTable table = InitialAppTable();
-      EXPECT_EQ(o.status, table.at(static_cast<std::size_t>(c.row)).WindowTitle +
-                              " is not in front.");
+      EXPECT_EQ(o.status,
+                table.at(static_cast<std::size_t>(c.row)).WindowTitle + " is not in front.");
       EXPECT_EQ(o.image, 0);
     }
   }

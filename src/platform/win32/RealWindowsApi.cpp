@@ -162,8 +162,7 @@ Hwnd RealWindowsApi::GetForegroundWindow() { return FromHwnd(::GetForegroundWind
 // SendMessageA would then hang us with it, handset, tray menu and all. So a send waits at most
 // kSendTimeoutMs, and not at all once the system counts the receiver as hung (SMTO_ABORTIFHUNG:
 // no message pumped for 5 s). Messages sent to us are still handled while we wait (SMTO_NORMAL),
-// exactly as during a SendMessageA. A message that timed out stays queued and is handled when the
-// receiver recovers; only its result is lost and reads 0.
+// exactly as during a SendMessageA. The result of a send that gave up reads 0.
 //
 // Why half a second: a live softphone answers a keystroke, click or text message within
 // milliseconds, so waiting longer only prolongs a stall; a key sends at most seven messages, so a
@@ -171,17 +170,26 @@ Hwnd RealWindowsApi::GetForegroundWindow() { return FromHwnd(::GetForegroundWind
 // after which sends return at once. A longer timeout would freeze the keypad for longer; a much
 // shorter one would give up on a softphone that is merely slow to repaint.
 //
-// WM_COPYDATA (the Skype client's commands) goes the same way. The system copies the data block
-// into the message when it is sent, so the command buffer on the sender's stack may go away as
-// soon as the call returns, even if Skype reads the message later; a command to a hung Skype is
-// reported as not delivered instead of freezing us.
+// A message the receiver never picked up is cancelled by the system when the send gives up. A
+// digit lost that way would dial a wrong number, so a message that carries no pointer (keys,
+// clicks, button clicks, closes: all the drivers' actions) is handed on with SendNotifyMessageA,
+// which queues it behind the messages sent before it and does not wait: the receiver handles it,
+// in order, when it recovers. Messages that carry a pointer cannot travel that way (the system
+// refuses them), so a text or WM_COPYDATA block that timed out is lost: a command to a hung Skype
+// is reported as not delivered (its send returns 0) rather than freezing us. The data of such a
+// send is copied by the system when it is sent, so the sender's buffer need not outlive the call.
 LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
   DWORD_PTR reply = 0;
+  ::SetLastError(ERROR_SUCCESS);
   if (::SendMessageTimeoutA(ToHwnd(hwnd), msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                            kSendTimeoutMs, &reply) == 0) {
-    return 0;
+                            kSendTimeoutMs, &reply) != 0) {
+    return static_cast<LResult>(reply);
   }
-  return static_cast<LResult>(reply);
+  const bool carriesPointer = msg == WM_SETTEXT || msg == WM_GETTEXT || msg == WM_COPYDATA;
+  if (::GetLastError() == ERROR_TIMEOUT && !carriesPointer) {
+    ::SendNotifyMessageA(ToHwnd(hwnd), msg, wParam, lParam);
+  }
+  return 0;
 }
 
 LResult RealWindowsApi::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
@@ -290,7 +298,7 @@ std::uint32_t RealWindowsApi::GetCurrentProcessId() { return ::GetCurrentProcess
 
 namespace {
 
-DWORD TokenIntegrityLevel(HANDLE token) {
+DWORD IntegrityLevelOf(HANDLE token) {
   DWORD size = 0;
   ::GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
   if (size == 0) return 0;
@@ -314,7 +322,7 @@ std::uint32_t RealWindowsApi::GetProcessIntegrityLevel(std::uint32_t processId) 
   DWORD level = 0;
   HANDLE token = nullptr;
   if (::OpenProcessToken(process, TOKEN_QUERY, &token) != FALSE) {
-    level = TokenIntegrityLevel(token);
+    level = IntegrityLevelOf(token);
     ::CloseHandle(token);
   } else if (::GetLastError() == ERROR_ACCESS_DENIED) {
     // The token of an elevated process admits only the administrators and the system, not the
