@@ -681,8 +681,17 @@ void SimDesktop::Hang(Hwnd h) { hung_.insert(TopLevelOf(h)); }
 bool SimDesktop::Hung(Hwnd h) const { return Exists(h) && hung_.count(TopLevelOf(h)) != 0; }
 
 LResult SimDesktop::Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
-  // A message with a pointer cannot be handed on without waiting: it is lost.
-  if (msg == win::WM_SETTEXT || msg == win::WM_GETTEXT || msg == win::WM_COPYDATA) return 0;
+  // Queries and messages with a pointer are sent with the timeout alone: cancelled, lost.
+  switch (msg) {
+    case win::WM_GETTEXTLENGTH:
+    case win::TCM_GETCURSEL:
+    case win::WM_SETTEXT:
+    case win::WM_GETTEXT:
+    case win::WM_COPYDATA:
+      return 0;
+    default:
+      break;
+  }
   stalled_.push_back({hwnd, msg, wParam, lParam});
   return 0;
 }

@@ -179,9 +179,10 @@ class SimDesktop : public WindowsApi {
     levels_[processId] = level;
   }
   // A hung window: its top-level window's thread stops handling messages. As through the real
-  // seam, a send to any of those windows returns 0 at once; a message without a pointer (keys,
-  // clicks) is delivered when the window recovers, in the order sent, while one with a pointer
-  // (WM_SETTEXT, WM_GETTEXT, WM_COPYDATA) is lost. Posted messages wait as well.
+  // seam, a send to any of those windows returns 0 at once; an action (keys, clicks, button
+  // clicks, closes, caret moves) is delivered when the window recovers, in the order sent, while a
+  // query (WM_GETTEXTLENGTH, TCM_GETCURSEL) or a message with a pointer (WM_SETTEXT, WM_GETTEXT,
+  // WM_COPYDATA) is lost. Posted messages wait as well.
   void Hang(Hwnd h);
   void Recover(Hwnd h);
   bool Hung(Hwnd h) const;

@@ -170,25 +170,57 @@ Hwnd RealWindowsApi::GetForegroundWindow() { return FromHwnd(::GetForegroundWind
 // after which sends return at once. A longer timeout would freeze the keypad for longer; a much
 // shorter one would give up on a softphone that is merely slow to repaint.
 //
-// A message the receiver never picked up is cancelled by the system when the send gives up. A
-// digit lost that way would dial a wrong number, so a message that carries no pointer (keys,
-// clicks, button clicks, closes: all the drivers' actions) is handed on with SendNotifyMessageA,
-// which queues it behind the messages sent before it and does not wait: the receiver handles it,
-// in order, when it recovers. Messages that carry a pointer cannot travel that way (the system
-// refuses them), so a text or WM_COPYDATA block that timed out is lost: a command to a hung Skype
-// is reported as not delivered (its send returns 0) rather than freezing us. The data of such a
-// send is copied by the system when it is sent, so the sender's buffer need not outlive the call.
-LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+// When a send gives up, the system cancels the message if the receiver had not picked it up yet,
+// and lets it run to completion if the receiver was already handling it. Re-sending it would
+// double a digit in the second case; dropping it would lose a digit (and dial a wrong number) in
+// the first. So the drivers' actions, which carry no pointer and whose result nobody reads (keys,
+// clicks, button clicks, closes, caret moves), are queued with SendNotifyMessageA, which never
+// cancels, and are followed by a bounded WM_NULL: sent messages are handled in the order sent, so
+// its answer says the action has been handled, exactly as a SendMessageA would. If it does not
+// come, the action still waits in the receiver's queue and is handled, once and in order, when
+// the receiver recovers.
+//
+// Queries whose answer is read (text lengths, the selected tab) and messages that carry a pointer
+// (WM_SETTEXT, WM_GETTEXT, WM_COPYDATA: the system refuses to queue those without waiting) are
+// sent with the timeout itself; one that gives up reads 0. A WM_COPYDATA block is copied by the
+// system when it is sent, so the Skype client's command buffer need not outlive the call, and a
+// command to a hung Skype is reported as not delivered (its send returns 0) instead of freezing
+// us.
+namespace {
+
+bool NeedsItsAnswer(UInt msg) {
+  switch (msg) {
+    case WM_GETTEXTLENGTH:
+    case TCM_GETCURSEL:
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_COPYDATA:
+      return true;
+    default:
+      return false;
+  }
+}
+
+LResult SendWithTimeout(HWND hwnd, UInt msg, WParam wParam, LParam lParam) {
   DWORD_PTR reply = 0;
-  ::SetLastError(ERROR_SUCCESS);
-  if (::SendMessageTimeoutA(ToHwnd(hwnd), msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                            kSendTimeoutMs, &reply) != 0) {
-    return static_cast<LResult>(reply);
+  if (::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                            telvaro::kSendTimeoutMs, &reply) == 0) {
+    return 0;
   }
-  const bool carriesPointer = msg == WM_SETTEXT || msg == WM_GETTEXT || msg == WM_COPYDATA;
-  if (::GetLastError() == ERROR_TIMEOUT && !carriesPointer) {
-    ::SendNotifyMessageA(ToHwnd(hwnd), msg, wParam, lParam);
+  return static_cast<LResult>(reply);
+}
+
+}  // namespace
+
+LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  HWND window = ToHwnd(hwnd);
+  // A window of our own thread gets its messages at once either way.
+  if (NeedsItsAnswer(msg) ||
+      ::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) {
+    return SendWithTimeout(window, msg, wParam, lParam);
   }
+  if (::SendNotifyMessageA(window, msg, wParam, lParam) == FALSE) return 0;
+  SendWithTimeout(window, WM_NULL, 0, 0);
   return 0;
 }
 
