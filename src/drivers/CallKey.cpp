@@ -48,7 +48,7 @@ void CallSJphone(KeyTools& t) {
   if (main == 0) return;
   const Hwnd incoming = t.api.FindWindowA(nullptr, kSjIncomingCallTitle);
   if (incoming != 0 && t.techniques.ClickButtonByCaption(incoming, kSjAccept)) return;
-  t.api.SetForegroundWindow(main);
+  t.techniques.BringToFront(main);
   t.techniques.ClickButtonByCaption(main, kSjDial);
 }
 
@@ -62,7 +62,7 @@ void CallNet2Phone(KeyTools& t) {
 // brings Messenger forward and the next one opens the call dialog by its accelerators.
 void CallMsn(KeyTools& t, const MsnKeys& msn) {
   if (const Hwnd dialog = FindFirstWindow(t.api, msn.callDialogs); dialog != 0) {
-    t.api.SetForegroundWindow(dialog);
+    t.techniques.BringToFront(dialog);
     t.techniques.TapKey(win::VK_RETURN);
     return;
   }
@@ -72,7 +72,7 @@ void CallMsn(KeyTools& t, const MsnKeys& msn) {
     t.techniques.RestoreAndActivate(main);
     return;
   }
-  t.api.SetForegroundWindow(main);
+  t.techniques.BringToFront(main);
   t.techniques.TapKeyWithModifier(win::VK_MENU, kKeyA);
   t.techniques.TapKey(msn.callLetter);
   t.techniques.TapKey(win::VK_RETURN);

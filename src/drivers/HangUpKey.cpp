@@ -26,7 +26,7 @@ bool HangUpSJphone(KeyTools& t) {
   if (main == 0) return false;
   const Hwnd incoming = t.api.FindWindowA(nullptr, kSjIncomingCallTitle);
   if (incoming != 0 && t.techniques.ClickButtonByCaption(incoming, kSjIgnore)) return false;
-  t.api.SetForegroundWindow(main);
+  t.techniques.BringToFront(main);
   t.techniques.ClickButtonByCaption(main, kSjHangup);
   t.techniques.ClickButtonByCaption(main, kSjConfirm);
   t.techniques.CloseWindowByTitle(kContactsTitle);
@@ -41,7 +41,7 @@ bool HangUpNet2Phone(KeyTools& t) {
   if (main == 0) return false;
   const Hwnd login = t.api.FindWindowA(nullptr, kAccountLoginTitle);
   if (login != 0 && t.techniques.ClickButtonByCaption(login, kLoginCancel)) return false;
-  t.api.SetForegroundWindow(main);
+  t.techniques.BringToFront(main);
   if (t.techniques.ClickButtonByCaption(main, kNet2PhoneOk)) return false;
   t.techniques.CloseWindowByTitle(kContactsTitle);
   t.api.SendMessageA(t.found.Net2PhoneHangUpButton, win::BM_CLICK, 0, 0);
@@ -54,11 +54,11 @@ bool HangUpMsn(KeyTools& t, const MsnKeys& msn) {
   t.api.EnumWindows(t.finders.Proc(&Finders::FindMsnConversationWindow));
   const Hwnd main = t.techniques.LocateTarget(Lookup::ByTitle);
   if (main == 0) return false;
-  t.api.SetForegroundWindow(main);
+  t.techniques.BringToFront(main);
   for (const DialogButton& dialog : msn.hangUpDialogs) {
     const Hwnd d = t.api.FindWindowA(nullptr, dialog.title);
     if (d == 0) continue;
-    t.api.SetForegroundWindow(d);
+    t.techniques.BringToFront(d);
     if (t.techniques.ClickButtonByCaption(d, dialog.caption)) return false;
   }
   // The title outlives its window, so it is looked up again.
@@ -66,7 +66,7 @@ bool HangUpMsn(KeyTools& t, const MsnKeys& msn) {
   if (title.empty()) return true;
   const Hwnd conversation = t.api.FindWindowA(nullptr, title.c_str());
   if (conversation == 0) return true;
-  t.api.SetForegroundWindow(conversation);
+  t.techniques.BringToFront(conversation);
   for (const std::uint8_t key : msn.conversationAltKeys) {
     t.techniques.TapKeyWithModifier(win::VK_MENU, key);
   }

@@ -15,7 +15,7 @@ namespace {
 void BringForward(KeyTools& tools, Hwnd main, Activation activation) {
   switch (activation) {
     case Activation::SetForeground:
-      tools.api.SetForegroundWindow(main);
+      tools.techniques.BringToFront(main);
       break;
     case Activation::Activate:
       tools.techniques.ActivateWindow(main);
@@ -69,6 +69,7 @@ void PostClick(WindowsApi& api, Hwnd h, ClickPoint point, WParam downWParam, WPa
 Hwnd LocateVoipWindow(KeyTools& tools, const VoipApp& voip) {
   if (voip.fields.Window == 0) tools.api.EnumWindows(voip.topLevelFinder);
   if (voip.fields.Window == 0) tools.form.ShowTargetNotRunning();
+  if (voip.fields.Window == 0 || !tools.techniques.Reachable(voip.fields.Window)) return 0;
   return voip.fields.Window;
 }
 

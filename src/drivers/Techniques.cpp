@@ -26,17 +26,83 @@ Hwnd Techniques::LocateTarget(Lookup lookup) {
   const char* classArg = lookup == Lookup::ByClassAndTitle ? className.c_str() : nullptr;
   const Hwnd main = api_.FindWindowA(classArg, title.c_str());
   if (main == 0 && showTargetNotRunning_) showTargetNotRunning_();
+  if (main == 0 || !Reachable(main)) return 0;
   return main;
+}
+
+// Windows lets a program take the foreground only in a few cases (the caller is the foreground
+// process or started by it, it received the last input event, there is no foreground window...).
+// A tray program reacting to a handset is in none of them, so on a real desktop the first attempt
+// can be refused: the target's taskbar button flashes and the user's window stays in front. The
+// documented way in is the Alt key: the system enables SetForegroundWindow again when Alt is
+// pressed (it also makes us the program that caused the last input). Alt is held only across the
+// second attempt, so the window that loses the foreground sees a press and the one that gains it
+// a release, and neither sees the lone Alt tap that would open its menu. Where the first attempt
+// succeeds (no lock, or we may), nothing else happens.
+bool Techniques::BringToFront(Hwnd h) {
+  keysFor_ = h;
+  if (api_.SetForegroundWindow(h)) return true;
+  // A window that is gone cannot come forward, Alt or not.
+  if (h == 0 || api_.GetWindowThreadProcessId(h, nullptr) == 0) return false;
+  api_.keybd_event(win::VK_MENU, 0, 0, 0);
+  const bool inFront = api_.SetForegroundWindow(h);
+  api_.keybd_event(win::VK_MENU, 0, win::KEYEVENTF_KEYUP, 0);
+  return inFront;
+}
+
+bool Techniques::Reachable(Hwnd h) {
+  std::uint32_t process = 0;
+  api_.GetWindowThreadProcessId(h, &process);
+  if (!RunsAboveUs(process)) return true;
+  ShowTargetProblem(kTargetRunsAsAdministrator);
+  return false;
 }
 
 void Techniques::ActivateWindow(Hwnd h) {
   if (api_.IsIconic(h)) api_.ShowWindow(h, win::SW_RESTORE);
-  api_.SetForegroundWindow(h);
+  BringToFront(h);
 }
 
 void Techniques::RestoreAndActivate(Hwnd h) {
   api_.ShowWindow(h, win::SW_RESTORE);
-  api_.SetForegroundWindow(h);
+  BringToFront(h);
+}
+
+// Synthesized keys go to whatever window is in front, which need not be the one just brought
+// forward: the system may have refused, or the user clicked elsewhere. They are typed only into
+// that window or another window of the same program (its dialogs), and only when that program
+// does not run with higher rights than ours, which would drop them silently.
+bool Techniques::KeysReachTarget() {
+  const Hwnd front = api_.GetForegroundWindow();
+  std::uint32_t frontProcess = 0;
+  if (front != 0) api_.GetWindowThreadProcessId(front, &frontProcess);
+  bool inFront = front != 0 && front == keysFor_;
+  if (!inFront && frontProcess != 0 && keysFor_ != 0) {
+    std::uint32_t targetProcess = 0;
+    api_.GetWindowThreadProcessId(keysFor_, &targetProcess);
+    inFront = targetProcess == frontProcess;
+  }
+  if (!inFront) {
+    ShowTargetProblem(kTargetNotInFront);
+    return false;
+  }
+  if (RunsAboveUs(frontProcess)) {
+    ShowTargetProblem(kTargetRunsAsAdministrator);
+    return false;
+  }
+  return true;
+}
+
+// A level that cannot be read (0) proves nothing either way.
+bool Techniques::RunsAboveUs(std::uint32_t processId) {
+  if (processId == 0) return false;
+  if (ourLevel_ == 0) ourLevel_ = api_.GetProcessIntegrityLevel(api_.GetCurrentProcessId());
+  const std::uint32_t theirs = api_.GetProcessIntegrityLevel(processId);
+  return ourLevel_ != 0 && theirs != 0 && theirs > ourLevel_;
+}
+
+void Techniques::ShowTargetProblem(const char* suffix) {
+  if (showTargetProblem_) showTargetProblem_(suffix);
 }
 
 void Techniques::SendKeyTriple(Hwnd h, std::uint8_t vk, char ch) {
@@ -65,11 +131,13 @@ void Techniques::SendShiftedHash(Hwnd h) {
 }
 
 void Techniques::TapKey(std::uint8_t vk) {
+  if (!KeysReachTarget()) return;
   api_.keybd_event(vk, 0, kKeyPressFlags, 0);
   api_.keybd_event(vk, 0, win::KEYEVENTF_KEYUP, 0);
 }
 
 void Techniques::TapKeyWithModifier(std::uint8_t modifier, std::uint8_t vk) {
+  if (!KeysReachTarget()) return;
   api_.keybd_event(modifier, 0, kKeyPressFlags, 0);
   api_.keybd_event(vk, 0, kKeyPressFlags, 0);
   api_.keybd_event(vk, 0, win::KEYEVENTF_KEYUP, 0);
@@ -107,7 +175,7 @@ void Techniques::ClickKeypadChild(const EnumWindowsProc& finder, const Hwnd& fie
   RestoreAndActivate(main);
   api_.EnumChildWindows(main, finder);
   // The enumeration can take long enough for another window to come forward.
-  api_.SetForegroundWindow(main);
+  BringToFront(main);
   ClickAt(field, x, y, Delivery::Post);
 }
 
@@ -118,6 +186,7 @@ bool Techniques::PrepareVoipWindow(const VoipApp& app, Delivery contactsClick, b
     if (showTargetNotRunning_) showTargetNotRunning_();
     return false;
   }
+  if (!Reachable(main)) return false;
   // The dial field only takes keys while the contacts page is showing.
   ClickButtonByCaption(main, "Contacts", contactsClick);
   RestoreAndActivate(main);

@@ -32,10 +32,29 @@ struct TargetFields {
   const std::string& className;
 };
 
+// What the status line says, after the target's title, when keys cannot reach the target. Both
+// show tray image 0, as "not running" does.
+inline constexpr const char* kTargetNotInFront = " is not in front.";
+inline constexpr const char* kTargetRunsAsAdministrator = " runs as administrator.";
+
 class Techniques {
  public:
-  Techniques(WindowsApi& api, TargetFields target, std::function<void()> showTargetNotRunning)
-      : api_(api), target_(target), showTargetNotRunning_(std::move(showTargetNotRunning)) {}
+  // showTargetProblem gets one of the texts above.
+  Techniques(WindowsApi& api, TargetFields target, std::function<void()> showTargetNotRunning,
+             std::function<void(const char*)> showTargetProblem = {})
+      : api_(api),
+        target_(target),
+        showTargetNotRunning_(std::move(showTargetNotRunning)),
+        showTargetProblem_(std::move(showTargetProblem)) {}
+
+  // Every activation of another program's window goes through here: SetForegroundWindow, and
+  // where the system refuses it, once more within its rules (see Techniques.cpp). The window is
+  // remembered as the one the synthesized keys that follow are meant for. True when it came to
+  // the front.
+  bool BringToFront(Hwnd h);
+  // False (after saying so on the status line) when h's program runs with higher rights than
+  // ours, which makes the system drop our messages and input to it without an error.
+  bool Reachable(Hwnd h);
 
   // 0 (after ShowTargetNotRunning) when the main window is missing.
   Hwnd LocateTarget(Lookup lookup);
@@ -61,10 +80,16 @@ class Techniques {
 
  private:
   void Deliver(Delivery delivery, Hwnd h, UInt msg, WParam wParam, LParam lParam);
+  bool KeysReachTarget();
+  bool RunsAboveUs(std::uint32_t processId);
+  void ShowTargetProblem(const char* suffix);
 
   WindowsApi& api_;
   TargetFields target_;
   std::function<void()> showTargetNotRunning_;
+  std::function<void(const char*)> showTargetProblem_;
+  Hwnd keysFor_ = 0;            // the window brought forward last
+  std::uint32_t ourLevel_ = 0;  // our integrity level, read once
 };
 
 }  // namespace telvaro

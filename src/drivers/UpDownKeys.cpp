@@ -40,7 +40,7 @@ void BrowseMsn(KeyTools& t, const MsnKeys& msn, std::uint8_t vk, bool contactMod
   if (contactMode) t.form.FContactMode = true;
   const Hwnd dialog = FindFirstWindow(t.api, msn.browseDialogs);
   if (dialog == 0) return;
-  t.api.SetForegroundWindow(dialog);
+  t.techniques.BringToFront(dialog);
   t.techniques.TapKey(vk);
 }
 
@@ -58,7 +58,7 @@ void BrowseVoip(KeyTools& t, const VoipApp& voip, std::uint8_t vk, bool withKeyU
 void UpFirefly(KeyTools& t) {
   const Hwnd main = t.techniques.LocateTarget(Lookup::ByClassAndTitle);
   if (main == 0) return;
-  t.api.SetForegroundWindow(main);
+  t.techniques.BringToFront(main);
   t.api.EnumChildWindows(main, t.finders.Proc(&Finders::FindFireflyMultiButton));
   t.techniques.ClickAt(t.found.FireflyMultiButton, kFireflyUpPoint.x, kFireflyUpPoint.y,
                        Delivery::Send);

@@ -148,9 +148,20 @@ class WindowsApi {
   // Shell.
   virtual void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) = 0;
 
+  // Whose window is it, and with what rights does that process run. The drivers type keys only
+  // into a window of the target's own process, and a process of a higher integrity level than
+  // ours silently drops our messages and input (UIPI). A stand-in that cannot tell answers 0,
+  // which the drivers read as "unknown".
+  virtual std::uint32_t GetWindowThreadProcessId(Hwnd /*hwnd*/, std::uint32_t* processId) {
+    if (processId != nullptr) *processId = 0;
+    return 0;
+  }
   // Handing the foreground to another process (a second copy to the running one).
-  virtual std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) = 0;
   virtual bool AllowSetForegroundWindow(std::uint32_t processId) = 0;
+  virtual std::uint32_t GetCurrentProcessId() { return 0; }
+  // The process's mandatory integrity level (a SECURITY_MANDATORY_*_RID value: 0x2000 medium,
+  // 0x3000 high); 0 when it cannot be told.
+  virtual std::uint32_t GetProcessIntegrityLevel(std::uint32_t /*processId*/) { return 0; }
 };
 
 }  // namespace telvaro

@@ -18,8 +18,9 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
       view_(view),
       app_(app),
       finders_(api, Found, CurrentAppCode),
-      techniques_(api, TargetFields{FTargetTitle, FTargetClass},
-                  [this] { ShowTargetNotRunning(); }),
+      techniques_(
+          api, TargetFields{FTargetTitle, FTargetClass}, [this] { ShowTargetNotRunning(); },
+          [this](const char* suffix) { ShowStatus(suffix, 0); }),
       showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)) {}
 
 TMainForm::~TMainForm() = default;

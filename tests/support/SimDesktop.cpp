@@ -25,8 +25,19 @@ std::string Hex8(std::uint64_t v) {
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 const char* const kQueryPrefixes[] = {
-    "GetClassNameA", "GetWindowTextA",   "GetClientRect", "IsIconic",         "GetForegroundWindow",
-    "EnumWindows",   "EnumChildWindows", "GetLastError",  "RegQueryValueExA", "GetModuleFileNameA",
+    "GetClassNameA",
+    "GetWindowTextA",
+    "GetClientRect",
+    "IsIconic",
+    "GetForegroundWindow",
+    "EnumWindows",
+    "EnumChildWindows",
+    "GetLastError",
+    "RegQueryValueExA",
+    "GetModuleFileNameA",
+    "GetWindowThreadProcessId",
+    "GetCurrentProcessId",
+    "GetProcessIntegrityLevel",
 };
 
 }  // namespace
@@ -229,9 +240,13 @@ LResult SimDesktop::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lPar
   Record("SendMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
   if (hwnd == win::HWND_BROADCAST) {
     std::vector<Hwnd> topLevel = ChildrenOf(0, false);
-    for (Hwnd h : topLevel) Deliver(h, msg, wParam, lParam);
+    for (Hwnd h : topLevel) {
+      if (!AboveUs(h) && !Hung(h)) Deliver(h, msg, wParam, lParam);
+    }
     return 1;
   }
+  if (AboveUs(hwnd)) return 0;
+  if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
   return Deliver(hwnd, msg, wParam, lParam);
 }
 
@@ -241,9 +256,12 @@ LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LPar
          Hex(flags) + ", " + std::to_string(timeoutMs) + ")");
   std::uintptr_t r = 0;
   if (hwnd == win::HWND_BROADCAST) {
-    for (Hwnd h : ChildrenOf(0, false)) Deliver(h, msg, wParam, lParam);
+    for (Hwnd h : ChildrenOf(0, false)) {
+      if (!AboveUs(h) && !Hung(h)) Deliver(h, msg, wParam, lParam);
+    }
   } else {
-    if (!Exists(hwnd)) return 0;
+    if (!Exists(hwnd) || AboveUs(hwnd)) return 0;
+    if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
     r = static_cast<std::uintptr_t>(Deliver(hwnd, msg, wParam, lParam));
   }
   if (result) *result = r;
@@ -255,16 +273,23 @@ bool SimDesktop::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam)
   // Windows: with no window the message goes to the calling thread's own queue (it is counted by
   // PostedCount and dropped on delivery); a missing window fails the post.
   if (hwnd != 0 && !Exists(hwnd)) return false;
+  if (AboveUs(hwnd)) return true;  // dropped, and the poster is not told
   posted_.push_back({hwnd, msg, wParam, lParam});
   return true;
 }
 
 void SimDesktop::DeliverPosted() {
+  std::deque<Posted> waiting;  // for hung windows
   while (!posted_.empty()) {
     Posted p = posted_.front();
     posted_.pop_front();
-    Deliver(p.hwnd, p.msg, p.wParam, p.lParam);
+    if (Hung(p.hwnd)) {
+      waiting.push_back(p);
+    } else {
+      Deliver(p.hwnd, p.msg, p.wParam, p.lParam);
+    }
   }
+  posted_.insert(posted_.begin(), waiting.begin(), waiting.end());
 }
 
 bool SimDesktop::ReplyMessage(LResult result) {
@@ -278,8 +303,11 @@ void SimDesktop::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t f
   Record("keybd_event(" + Hex(vk) + ", " + std::to_string(scan) + ", " + Hex(flags) + ", " +
          std::to_string(extraInfo) + ")");
   auto it = windows_.find(foreground_);
+  // Input for a program above ours is dropped before the system sees it.
+  if (it != windows_.end() && AboveUs(foreground_)) return;
+  const bool up = (flags & win::KEYEVENTF_KEYUP) != 0;
+  if (vk == win::VK_MENU && !up) altPressed_ = true;
   if (it != windows_.end()) {
-    bool up = (flags & win::KEYEVENTF_KEYUP) != 0;
     it->second.received.push_back("key " + Hex(vk) + (up ? " up" : " down"));
   }
 }
@@ -391,7 +419,16 @@ bool SimDesktop::ShowWindow(Hwnd hwnd, int cmdShow) {
 bool SimDesktop::SetForegroundWindow(Hwnd hwnd) {
   Record("SetForegroundWindow(" + Label(hwnd) + ")");
   if (!Exists(hwnd)) return false;
+  if (foregroundLock_) {
+    const bool nobodyInFront = !Exists(foreground_);
+    const bool weAreInFront = !nobodyInFront && ProcessOf(foreground_) == kOurProcess;
+    const bool already = hwnd == foreground_;
+    if (!already && (menuActive_ || !(nobodyInFront || weAreInFront || altPressed_))) {
+      return false;
+    }
+  }
   foreground_ = hwnd;
+  altPressed_ = false;
   return true;
 }
 
@@ -626,14 +663,92 @@ long SimDesktop::RegDeleteKeyA(Hkey key, const char* subKey) {
   return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
 }
 
-// --- Processes --------------------------------------------------------------------------------
+// --- Foreground rules, integrity levels, hung windows -------------------------------------------
+
+Hwnd SimDesktop::TopLevelOf(Hwnd h) const {
+  for (;;) {
+    auto it = windows_.find(h);
+    if (it == windows_.end() || it->second.parent == 0) return h;
+    h = it->second.parent;
+  }
+}
+
+std::uint32_t SimDesktop::ProcessOf(Hwnd h) const {
+  const Hwnd top = TopLevelOf(h);
+  auto it = windows_.find(top);
+  if (it == windows_.end()) return 0;
+  return it->second.processId != 0 ? it->second.processId : static_cast<std::uint32_t>(top);
+}
+
+std::uint32_t SimDesktop::LevelOf(std::uint32_t processId) const {
+  auto it = levels_.find(processId);
+  return it != levels_.end() ? it->second : kMediumLevel;
+}
+
+bool SimDesktop::AboveUs(Hwnd h) const {
+  return Exists(h) && LevelOf(ProcessOf(h)) > LevelOf(kOurProcess);
+}
+
+void SimDesktop::Hang(Hwnd h) { hung_.insert(TopLevelOf(h)); }
+
+bool SimDesktop::Hung(Hwnd h) const { return Exists(h) && hung_.count(TopLevelOf(h)) != 0; }
+
+LResult SimDesktop::Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  // Queries and messages with a pointer are sent with the timeout alone: cancelled, lost.
+  switch (msg) {
+    case win::WM_GETTEXTLENGTH:
+    case win::TCM_GETCURSEL:
+    case win::WM_SETTEXT:
+    case win::WM_GETTEXT:
+    case win::WM_COPYDATA:
+      return 0;
+    default:
+      break;
+  }
+  stalled_.push_back({hwnd, msg, wParam, lParam});
+  return 0;
+}
+
+void SimDesktop::Recover(Hwnd h) {
+  hung_.erase(TopLevelOf(h));
+  std::deque<Posted> still;
+  while (!stalled_.empty()) {
+    const Posted s = stalled_.front();
+    stalled_.pop_front();
+    if (Hung(s.hwnd)) {
+      still.push_back(s);
+    } else {
+      Deliver(s.hwnd, s.msg, s.wParam, s.lParam);
+    }
+  }
+  stalled_ = std::move(still);
+  DeliverPosted();
+}
+
+std::vector<std::string> SimDesktop::KeysReceived(Hwnd h) const {
+  std::vector<std::string> keys;
+  for (const std::string& line : Window(h).received) {
+    if (StartsWith(line, "key ")) keys.push_back(line);
+  }
+  return keys;
+}
 
 std::uint32_t SimDesktop::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) {
-  auto it = windows_.find(hwnd);
-  const std::uint32_t process = it == windows_.end() ? 0 : it->second.processId;
+  const std::uint32_t process = Exists(hwnd) ? ProcessOf(hwnd) : 0;
   Record("GetWindowThreadProcessId(" + Label(hwnd) + ") = " + Hex(process));
   if (processId != nullptr) *processId = process;
-  return process == 0 ? 0 : process + 1;  // a thread id of that process
+  return process;  // one thread per program
+}
+
+std::uint32_t SimDesktop::GetCurrentProcessId() {
+  Record("GetCurrentProcessId");
+  return kOurProcess;
+}
+
+std::uint32_t SimDesktop::GetProcessIntegrityLevel(std::uint32_t processId) {
+  const std::uint32_t level = processId != 0 ? LevelOf(processId) : 0;
+  Record("GetProcessIntegrityLevel(" + std::to_string(processId) + ") = " + Hex(level));
+  return level;
 }
 
 bool SimDesktop::AllowSetForegroundWindow(std::uint32_t processId) {

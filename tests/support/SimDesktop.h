@@ -40,7 +40,8 @@ struct SimWindow {
   // What the window received: one line per message, e.g. "WM_KEYDOWN 0x65 0x001C0001",
   // "BM_CLICK 0x0 0x00000000", "key 0x61 down" for keyboard input while in front.
   std::vector<std::string> received;
-  // The process that owns the window (0: not set by the test).
+  // The program it belongs to; 0 for a top-level window means a program of its own, and a child
+  // belongs to its top-level window's program.
   std::uint32_t processId = 0;
 };
 
@@ -156,11 +157,46 @@ class SimDesktop : public WindowsApi {
   long RegDeleteValueA(Hkey key, const char* valueName) override;
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
   void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
-  std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
   bool AllowSetForegroundWindow(std::uint32_t processId) override;
 
   // Message names used in trace lines ("WM_KEYDOWN"; unknown numbers as hex).
   static std::string MessageName(UInt msg);
+
+  // --- Foreground rules, integrity levels, hung windows ---------------------------------------
+  // The foreground lock of a real desktop. With it on, SetForegroundWindow succeeds only when no
+  // window is in front, when our own program is in front, or once an Alt press has reached the
+  // system since the foreground last changed (the system enables SetForegroundWindow again when
+  // Alt is pressed); while a menu is open it fails whatever happens. Off (the default) it always
+  // succeeds, as under Wine.
+  void SetForegroundLock(bool on) { foregroundLock_ = on; }
+  void SetMenuActive(bool active) { menuActive_ = active; }
+  static constexpr std::uint32_t kOurProcess = 1;
+  void SetProcess(Hwnd topLevel, std::uint32_t processId) {
+    Window(topLevel).processId = processId;
+  }
+  std::uint32_t ProcessOf(Hwnd h) const;
+  // Integrity levels per program; every program, ours included, runs at medium unless told. A
+  // program above ours receives none of our sent or posted messages and none of our keyboard
+  // input (UIPI), and nothing tells us.
+  static constexpr std::uint32_t kMediumLevel = 0x2000;
+  static constexpr std::uint32_t kHighLevel = 0x3000;
+  void SetIntegrityLevel(std::uint32_t processId, std::uint32_t level) {
+    levels_[processId] = level;
+  }
+  // A hung window: its top-level window's thread stops handling messages. As through the real
+  // seam, a send to any of those windows returns 0 at once; an action (keys, clicks, button
+  // clicks, closes, caret moves) is delivered when the window recovers, in the order sent, while a
+  // query (WM_GETTEXTLENGTH, TCM_GETCURSEL) or a message with a pointer (WM_SETTEXT, WM_GETTEXT,
+  // WM_COPYDATA) is lost. Posted messages wait as well.
+  void Hang(Hwnd h);
+  void Recover(Hwnd h);
+  bool Hung(Hwnd h) const;
+  // The "key ..." lines among what the window received.
+  std::vector<std::string> KeysReceived(Hwnd h) const;
+
+  std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
+  std::uint32_t GetCurrentProcessId() override;
+  std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
 
  private:
   struct RegKey {
@@ -207,6 +243,18 @@ class SimDesktop : public WindowsApi {
   std::map<std::string, UInt> registered_;
   UInt nextRegistered_ = 0xC100;
   std::uint32_t lastError_ = 0;
+
+  // Foreground rules, integrity levels, hung windows.
+  Hwnd TopLevelOf(Hwnd h) const;
+  std::uint32_t LevelOf(std::uint32_t processId) const;
+  bool AboveUs(Hwnd h) const;
+  LResult Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam);
+  bool foregroundLock_ = false;
+  bool menuActive_ = false;
+  bool altPressed_ = false;  // since the foreground last changed
+  std::map<std::uint32_t, std::uint32_t> levels_;
+  std::set<Hwnd> hung_;         // top-level windows
+  std::deque<Posted> stalled_;  // sent to hung windows
 };
 
 }  // namespace telvaro::sim

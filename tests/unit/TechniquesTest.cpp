@@ -138,9 +138,21 @@ const std::vector<TechniqueCase>& TechniqueCases() {
        }},
       {"SendShiftedHash", XLiteWindow, [](Rig& r) { r.t.SendShiftedHash(r.main); },
        [](Rig&) { return SentShiftedHash("Main"); }},
-      {"TapKey", Nothing, [](Rig& r) { r.t.TapKey(0x61); }, [](Rig&) { return Tap(0x61); }},
-      {"TapKeyWithModifier", Nothing, [](Rig& r) { r.t.TapKeyWithModifier(0x10, 0x6B); },
-       [](Rig&) { return TapShifted(0x6B); }},
+      // Synthesized keys are typed only with the window they are meant for in front.
+      {"TapKey", XLiteWindow,
+       [](Rig& r) {
+         r.t.ActivateWindow(r.main);
+         r.t.TapKey(0x61);
+       },
+       [](Rig&) { return Lines{Foreground("Main")} + Tap(0x61); }},
+      {"TapKeyWithModifier", XLiteWindow,
+       [](Rig& r) {
+         r.t.ActivateWindow(r.main);
+         r.t.TapKeyWithModifier(0x10, 0x6B);
+       },
+       [](Rig&) { return Lines{Foreground("Main")} + TapShifted(0x6B); }},
+      {"TapKey with nothing brought forward", Nothing, [](Rig& r) { r.t.TapKey(0x61); },
+       [](Rig&) { return Lines{}; }},
       {"ClickButtonByCaption, sent", WithButton,
        [](Rig& r) { EXPECT_TRUE(r.t.ClickButtonByCaption(r.main, "&5")); },
        [](Rig&) {

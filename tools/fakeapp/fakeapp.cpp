@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "../common/FakeLog.h"
+#include "FakeAppCommands.h"
 #include "Layouts.h"
 
 namespace telvaro::fakeapp {
@@ -102,6 +103,7 @@ class FakeApp {
       return false;
     }
     RegisterClasses();
+    hangMessage_ = RegisterWindowMessageA(kHangMessageName);
     for (const WindowRow& row : kWindows) {
       if (RowWanted(row, options_)) {
         Create(row);
@@ -116,6 +118,10 @@ class FakeApp {
   int Run() { return origin_.RunMessageLoop(); }
 
   LRESULT Handle(LiveWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == hangMessage_ && hangMessage_ != 0) {
+      Hang(static_cast<DWORD>(wParam));
+      return 0;
+    }
     const bool fromOutside = origin_.Enter(window.hwnd, message);
     const LRESULT result = HandleLogged(window, message, wParam, lParam, fromOutside);
     origin_.Leave();
@@ -197,6 +203,14 @@ class FakeApp {
         break;
     }
     return DefWindowProcA(window.hwnd, message, wParam, lParam);
+  }
+
+  // The UI thread stops handling messages, as a stuck softphone's does: whatever is sent or
+  // posted meanwhile waits in the queue.
+  void Hang(DWORD milliseconds) {
+    log_.Line("hang " + std::to_string(milliseconds));
+    Sleep(milliseconds);
+    log_.Line("awake");
   }
 
   static bool IsClickEnd(UINT message) { return message == BM_CLICK || message == WM_LBUTTONUP; }
@@ -358,6 +372,7 @@ class FakeApp {
   int topLevelCount_ = 0;
   int openTopLevels_ = 0;
   bool ready_ = false;
+  UINT hangMessage_ = 0;
 };
 
 LRESULT CALLBACK FakeWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

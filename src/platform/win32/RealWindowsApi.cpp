@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <exception>
+#include <vector>
 
 // The seam spells out the Win32 constants itself. This list is expanded twice: before <windows.h>,
 // where the names are the seam's, to take their values; and after it, where the same names are
@@ -136,7 +137,18 @@ bool RealWindowsApi::GetClientRect(Hwnd hwnd, Rect* rect) {
 bool RealWindowsApi::IsIconic(Hwnd hwnd) { return ::IsIconic(ToHwnd(hwnd)) != FALSE; }
 
 bool RealWindowsApi::ShowWindow(Hwnd hwnd, int cmdShow) {
-  return ::ShowWindow(ToHwnd(hwnd), cmdShow) != FALSE;
+  HWND window = ToHwnd(hwnd);
+  // Showing another thread's window waits until that thread has handled it, so a hung target
+  // would hang us here. A window that does not answer a bounded probe is shown when it recovers;
+  // a live one is shown at once, as before.
+  if (::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId()) {
+    DWORD_PTR ignored = 0;
+    if (::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) ==
+        0) {
+      return ::ShowWindowAsync(window, cmdShow) != FALSE;
+    }
+  }
+  return ::ShowWindow(window, cmdShow) != FALSE;
 }
 
 bool RealWindowsApi::SetForegroundWindow(Hwnd hwnd) {
@@ -145,8 +157,71 @@ bool RealWindowsApi::SetForegroundWindow(Hwnd hwnd) {
 
 Hwnd RealWindowsApi::GetForegroundWindow() { return FromHwnd(::GetForegroundWindow()); }
 
+// Every message the portable code sends goes to another program's window (the softphones,
+// Skype), and such a program may hang: a busy UI thread, a modal loop gone wrong. A plain
+// SendMessageA would then hang us with it, handset, tray menu and all. So a send waits at most
+// kSendTimeoutMs, and not at all once the system counts the receiver as hung (SMTO_ABORTIFHUNG:
+// no message pumped for 5 s). Messages sent to us are still handled while we wait (SMTO_NORMAL),
+// exactly as during a SendMessageA. The result of a send that gave up reads 0.
+//
+// Why half a second: a live softphone answers a keystroke, click or text message within
+// milliseconds, so waiting longer only prolongs a stall; a key sends at most seven messages, so a
+// target that stops answering costs at most about 3.5 s per key until the system calls it hung,
+// after which sends return at once. A longer timeout would freeze the keypad for longer; a much
+// shorter one would give up on a softphone that is merely slow to repaint.
+//
+// When a send gives up, the system cancels the message if the receiver had not picked it up yet,
+// and lets it run to completion if the receiver was already handling it. Re-sending it would
+// double a digit in the second case; dropping it would lose a digit (and dial a wrong number) in
+// the first. So the drivers' actions, which carry no pointer and whose result nobody reads (keys,
+// clicks, button clicks, closes, caret moves), are queued with SendNotifyMessageA, which never
+// cancels, and are followed by a bounded WM_NULL: sent messages are handled in the order sent, so
+// its answer says the action has been handled, exactly as a SendMessageA would. If it does not
+// come, the action still waits in the receiver's queue and is handled, once and in order, when
+// the receiver recovers.
+//
+// Queries whose answer is read (text lengths, the selected tab) and messages that carry a pointer
+// (WM_SETTEXT, WM_GETTEXT, WM_COPYDATA: the system refuses to queue those without waiting) are
+// sent with the timeout itself; one that gives up reads 0. A WM_COPYDATA block is copied by the
+// system when it is sent, so the Skype client's command buffer need not outlive the call, and a
+// command to a hung Skype is reported as not delivered (its send returns 0) instead of freezing
+// us.
+namespace {
+
+bool NeedsItsAnswer(UInt msg) {
+  switch (msg) {
+    case WM_GETTEXTLENGTH:
+    case TCM_GETCURSEL:
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_COPYDATA:
+      return true;
+    default:
+      return false;
+  }
+}
+
+LResult SendWithTimeout(HWND hwnd, UInt msg, WParam wParam, LParam lParam) {
+  DWORD_PTR reply = 0;
+  if (::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                            telvaro::kSendTimeoutMs, &reply) == 0) {
+    return 0;
+  }
+  return static_cast<LResult>(reply);
+}
+
+}  // namespace
+
 LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
-  return ::SendMessageA(ToHwnd(hwnd), msg, wParam, lParam);
+  HWND window = ToHwnd(hwnd);
+  // A window of our own thread gets its messages at once either way.
+  if (NeedsItsAnswer(msg) ||
+      ::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) {
+    return SendWithTimeout(window, msg, wParam, lParam);
+  }
+  if (::SendNotifyMessageA(window, msg, wParam, lParam) == FALSE) return 0;
+  SendWithTimeout(window, WM_NULL, 0, 0);
+  return 0;
 }
 
 LResult RealWindowsApi::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
@@ -246,13 +321,53 @@ void RealWindowsApi::ShellExecuteA(Hwnd hwnd, const char* verb, const char* file
 
 std::uint32_t RealWindowsApi::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) {
   DWORD process = 0;
-  DWORD thread = ::GetWindowThreadProcessId(ToHwnd(hwnd), &process);
+  const DWORD thread = ::GetWindowThreadProcessId(ToHwnd(hwnd), &process);
   if (processId != nullptr) *processId = process;
   return thread;
 }
 
 bool RealWindowsApi::AllowSetForegroundWindow(std::uint32_t processId) {
   return ::AllowSetForegroundWindow(processId) != FALSE;
+}
+
+std::uint32_t RealWindowsApi::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+namespace {
+
+DWORD IntegrityLevelOf(HANDLE token) {
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  if (size == 0) return 0;
+  std::vector<std::uint8_t> buffer(size);
+  if (::GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size) == FALSE) {
+    return 0;
+  }
+  PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+  if (sid == nullptr || ::IsValidSid(sid) == FALSE) return 0;
+  const UCHAR count = *::GetSidSubAuthorityCount(sid);
+  return count == 0 ? 0 : *::GetSidSubAuthority(sid, count - 1U);
+}
+
+}  // namespace
+
+std::uint32_t RealWindowsApi::GetProcessIntegrityLevel(std::uint32_t processId) {
+  const bool ours = processId == ::GetCurrentProcessId();
+  HANDLE process = ours ? ::GetCurrentProcess()
+                        : ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return 0;
+  DWORD level = 0;
+  HANDLE token = nullptr;
+  if (::OpenProcessToken(process, TOKEN_QUERY, &token) != FALSE) {
+    level = IntegrityLevelOf(token);
+    ::CloseHandle(token);
+  } else if (::GetLastError() == ERROR_ACCESS_DENIED) {
+    // The token of an elevated process admits only the administrators and the system, not the
+    // user's ordinary token: being refused it is what running with higher rights looks like from
+    // here.
+    level = SECURITY_MANDATORY_HIGH_RID;
+  }
+  if (!ours) ::CloseHandle(process);
+  return level;
 }
 
 }  // namespace telvaro

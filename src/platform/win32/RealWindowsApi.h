@@ -51,6 +51,12 @@ class RealWindowsApi final : public WindowsApi {
 
   std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
   bool AllowSetForegroundWindow(std::uint32_t processId) override;
+  std::uint32_t GetCurrentProcessId() override;
+  std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
 };
+
+// How long one message sent to another program's window may keep us waiting. See
+// RealWindowsApi::SendMessageA.
+inline constexpr unsigned kSendTimeoutMs = 500;
 
 }  // namespace telvaro
