@@ -29,7 +29,7 @@ void TMainForm::FormCreate() {
     CreateSkypeClient();
     AppConfig->LoadConfig();
     FStartAutoRun = AppConfig->AutoRun;
-    SyncRunEntry(*FRegistry, api_.GetModuleFileNameA(), FStartAutoRun);
+    SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), FStartAutoRun);
     view_.SetAutoRunChecked(FStartAutoRun);
     for (const TPhoneAppUnit& row : Apps) view_.AddAppItem(row.DisplayName);
     // A stored index outside the table would select no row: fall back to the first (Skype).
@@ -87,7 +87,12 @@ void TMainForm::FormClose() {
   const int selected = view_.SelectedAppIndex();
   const bool autoRun = view_.AutoRunChecked();
   if (selected == FStartAppIndex && autoRun == FStartAutoRun) return;
-  SyncRunEntry(*FRegistry, api_.GetModuleFileNameA(), autoRun);
+  if (SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), autoRun) ==
+      RunEntrySync::MachineEntryNeedsAdministrator) {
+    // Said when the user turns it off, not at every start: the choice is saved all the same.
+    api_.MessageBoxA(view_.MainWindowHandle(), kRunEntryNeedsAdministrator, kApplicationTitle,
+                     win::MB_OK | win::MB_ICONINFORMATION);
+  }
   AppConfig->AutoRun = autoRun;
   AppConfig->CurrentAppIndex = selected;
   AppConfig->SaveConfig();
