@@ -438,7 +438,7 @@ TEST(SyncRunEntry, WritesAUtf16RegSzWithItsNulCountedAndRaisesWhenTheWriteIsRefu
                       "RegSetValueExW(\"Dialbridge\", 1, \"C:\\T\\telvaro.exe\", 34)"),
             desktop.Trace().end())
       << "16 characters and the NUL, two bytes each";
-  EXPECT_EQ(value->data.size(), 34u);
+  ASSERT_EQ(value->data.size(), 34u);
   EXPECT_EQ(value->data[32], 0);
   EXPECT_EQ(value->data[33], 0);
 
