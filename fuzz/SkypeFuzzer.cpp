@@ -72,6 +72,7 @@ class StubWindows : public WindowsApi {
   }
   long RegDeleteValueA(Hkey, const char*) override { return 2; }
   long RegDeleteKeyA(Hkey, const char*) override { return 2; }
+  long RegDeleteKeyExA(Hkey, const char*, std::uint32_t) override { return 2; }
   long RegQueryValueExW(Hkey, const char16_t*, std::uint32_t*, std::uint8_t*,
                         std::uint32_t*) override {
     return 2;

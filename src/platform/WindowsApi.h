@@ -149,6 +149,8 @@ class WindowsApi {
                               const std::uint8_t* data, std::uint32_t dataSize) = 0;
   virtual long RegDeleteValueA(Hkey key, const char* valueName) = 0;
   virtual long RegDeleteKeyA(Hkey key, const char* subKey) = 0;
+  // RegDeleteKeyA cannot reach the other registry view; this one takes KEY_WOW64_32KEY/64KEY.
+  virtual long RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) = 0;
   // UTF-16 values, for texts such as paths that the ANSI code page may not hold.
   virtual long RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
                                 std::uint8_t* data, std::uint32_t* dataSize) = 0;

@@ -163,7 +163,7 @@ bool TMyRegistry::DeleteKey() {
     return false;
   }
   KeyCloser closer(api_, key);
-  return api_.RegDeleteKeyA(key, leaf.c_str()) == win::ERROR_SUCCESS;
+  return api_.RegDeleteKeyExA(key, leaf.c_str(), kShared) == win::ERROR_SUCCESS;
 }
 
 std::optional<std::u16string> TMyRegistry::ReadWideFrom(Hkey key) {

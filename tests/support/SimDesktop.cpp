@@ -767,4 +767,15 @@ long SimDesktop::RegDeleteKeyA(Hkey key, const char* subKey) {
   return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
 }
 
+long SimDesktop::RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) {
+  Record("RegDeleteKeyExA(" + Quote(subKey) + ", " + Hex(samDesired) + ")");
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;
+  // Below an open key its view is already chosen.
+  std::string path = open->second.path;
+  if (subKey && *subKey) path += (path.empty() ? "" : "\\") + Lower(subKey);
+  auto& root = registry_[open->second.root];
+  return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace telvaro::sim

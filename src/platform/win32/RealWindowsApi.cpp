@@ -254,6 +254,10 @@ long RealWindowsApi::RegDeleteKeyA(Hkey key, const char* subKey) {
   return ::RegDeleteKeyA(ToHkey(key), subKey);
 }
 
+long RealWindowsApi::RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) {
+  return ::RegDeleteKeyExA(ToHkey(key), subKey, samDesired, 0);
+}
+
 long RealWindowsApi::RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
                                       std::uint8_t* data, std::uint32_t* dataSize) {
   DWORD valueType = 0;

@@ -47,6 +47,7 @@ class RealWindowsApi final : public WindowsApi {
                       std::uint32_t dataSize) override;
   long RegDeleteValueA(Hkey key, const char* valueName) override;
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
+  long RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) override;
   long RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
                         std::uint8_t* data, std::uint32_t* dataSize) override;
   long RegSetValueExW(Hkey key, const char16_t* valueName, std::uint32_t type,
