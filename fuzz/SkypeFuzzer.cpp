@@ -59,6 +59,7 @@ class StubWindows : public WindowsApi {
   Handle CreateMutexA(bool, const char*) override { return 0; }
   std::uint32_t GetLastError() override { return 0; }
   std::string GetModuleFileNameA() override { return {}; }
+  std::u16string GetModuleFileNameW() override { return {}; }
   long RegCreateKeyExA(Hkey, const char*, std::uint32_t, Hkey*) override { return 5; }
   long RegOpenKeyExA(Hkey, const char*, std::uint32_t, Hkey*) override { return 2; }
   long RegCloseKey(Hkey) override { return 0; }
@@ -71,9 +72,20 @@ class StubWindows : public WindowsApi {
   }
   long RegDeleteValueA(Hkey, const char*) override { return 2; }
   long RegDeleteKeyA(Hkey, const char*) override { return 2; }
+  long RegDeleteKeyExA(Hkey, const char*, std::uint32_t) override { return 2; }
+  long RegQueryValueExW(Hkey, const char16_t*, std::uint32_t*, std::uint8_t*,
+                        std::uint32_t*) override {
+    return 2;
+  }
+  long RegSetValueExW(Hkey, const char16_t*, std::uint32_t, const std::uint8_t*,
+                      std::uint32_t) override {
+    return 5;
+  }
   void ShellExecuteA(Hwnd, const char*, const char*, int) override {}
   std::uint32_t GetWindowThreadProcessId(Hwnd, std::uint32_t*) override { return 0; }
   bool AllowSetForegroundWindow(std::uint32_t) override { return false; }
+
+  int MessageBoxA(Hwnd, const char*, const char*, UInt) override { return 1; }
 
  private:
   std::size_t checksum_ = 0;

@@ -2,8 +2,17 @@
 # The main job, shown: telvaro.exe under Wine with the virtual handset, a fake X-Lite and a fake
 # Skype. Prints the story of the session and saves a screenshot to out/demo.png. With DISPLAY set,
 # the windows appear on that screen; without it, on a virtual one (Xvfb).
+#   scripts/demo.sh          the x64 build
+#   scripts/demo.sh --x86    the x86 build (the one for the vendor's 32-bit handset library); it
+#                            runs only where this machine runs 32-bit code
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = "--x86" ]; then
+  export TELVARO_DEMO_PRESET=mingw-x86
+  shift
+fi
+preset=${TELVARO_DEMO_PRESET:-mingw-x64}
 
 story() {
   mkdir -p out
@@ -19,7 +28,7 @@ story() {
   local status=0
   # Into a file, not a pipe: Wine's own background processes inherit the output and would keep a
   # pipe open after the demo ends.
-  timeout 300 wine build/mingw-x64/bin/demo.exe "$(winepath -w "$PWD/out")" >out/story.txt 2>&1 ||
+  timeout 300 wine "build/$preset/bin/demo.exe" "$(winepath -w "$PWD/out")" >out/story.txt 2>&1 ||
     status=1
   tr -d '\r' <out/story.txt
   sleep 1
@@ -36,9 +45,19 @@ if [ "${1:-}" = "--story" ]; then
 fi
 
 scripts/install-deps.sh
-cmake --preset mingw-x64 >/dev/null
-cmake --build --preset mingw-x64 -j 2 --target telvaro CM_HID fakeapp fakeskype handsetctl demo \
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j 2 --target telvaro CM_HID fakeapp fakeskype handsetctl demo \
   >/dev/null
+if [ "$preset" = mingw-x86 ]; then
+  # shellcheck source=scripts/wine-env.sh
+  source scripts/wine-env.sh
+  if [ "$TELVARO_WINE_X86" != 1 ]; then
+    echo "NOT RUN: the x86 demo is built (build/mingw-x86/bin), but this machine cannot run" \
+      "32-bit programs ($(dmesg 2>/dev/null | grep -m1 -o '32-bit emulation disabled.*' ||
+        echo 'the 32-bit Wine loader fails to start')). Run scripts/demo.sh for the x64 demo." >&2
+    exit 2
+  fi
+fi
 if [ -n "${DISPLAY:-}" ]; then
   story
 else

@@ -87,6 +87,10 @@ inline constexpr Hkey HKEY_CURRENT_USER = 0x80000001;
 inline constexpr Hkey HKEY_LOCAL_MACHINE = 0x80000002;
 inline constexpr std::uint32_t KEY_ALL_ACCESS = 0xF003F;
 inline constexpr std::uint32_t KEY_READ_ENUM = 0x20009;  // query and enumerate
+// The registry view of a key under HKEY_LOCAL_MACHINE\SOFTWARE on 64-bit Windows (WOW6432Node is
+// the 32-bit one); ignored on 32-bit Windows.
+inline constexpr std::uint32_t KEY_WOW64_64KEY = 0x0100;
+inline constexpr std::uint32_t KEY_WOW64_32KEY = 0x0200;
 inline constexpr std::uint32_t REG_SZ = 1;
 inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
 inline constexpr std::uint32_t REG_BINARY = 3;
@@ -96,6 +100,10 @@ inline constexpr long ERROR_FILE_NOT_FOUND = 2;
 inline constexpr long ERROR_ACCESS_DENIED = 5;
 inline constexpr long ERROR_MORE_DATA = 234;
 inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
+
+// Message boxes.
+inline constexpr UInt MB_OK = 0x0000;
+inline constexpr UInt MB_ICONINFORMATION = 0x0040;
 }  // namespace win
 
 // Enumeration callbacks return false to stop; the finders always return true.
@@ -131,6 +139,8 @@ class WindowsApi {
   virtual Handle CreateMutexA(bool initialOwner, const char* name) = 0;
   virtual std::uint32_t GetLastError() = 0;
   virtual std::string GetModuleFileNameA() = 0;
+  // The exe's path as Windows stores it (UTF-16), whatever the ANSI code page can spell.
+  virtual std::u16string GetModuleFileNameW() = 0;
 
   // Registry (advapi32). Return values are Win32 error codes.
   virtual long RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
@@ -144,6 +154,13 @@ class WindowsApi {
                               const std::uint8_t* data, std::uint32_t dataSize) = 0;
   virtual long RegDeleteValueA(Hkey key, const char* valueName) = 0;
   virtual long RegDeleteKeyA(Hkey key, const char* subKey) = 0;
+  // RegDeleteKeyA cannot reach the other registry view; this one takes KEY_WOW64_32KEY/64KEY.
+  virtual long RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) = 0;
+  // UTF-16 values, for texts such as paths that the ANSI code page may not hold.
+  virtual long RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
+                                std::uint8_t* data, std::uint32_t* dataSize) = 0;
+  virtual long RegSetValueExW(Hkey key, const char16_t* valueName, std::uint32_t type,
+                              const std::uint8_t* data, std::uint32_t dataSize) = 0;
 
   // Shell.
   virtual void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) = 0;
@@ -162,6 +179,9 @@ class WindowsApi {
   // The process's mandatory integrity level (a SECURITY_MANDATORY_*_RID value: 0x2000 medium,
   // 0x3000 high); 0 when it cannot be told.
   virtual std::uint32_t GetProcessIntegrityLevel(std::uint32_t /*processId*/) { return 0; }
+
+  // Dialogs: a message the user must read, returning the button pressed.
+  virtual int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) = 0;
 };
 
 }  // namespace telvaro

@@ -38,7 +38,7 @@ void TMainForm::FormCreate() {
     CreateSkypeClient();
     AppConfig->LoadConfig();
     FStartAutoRun = AppConfig->AutoRun;
-    SyncRunEntry(*FRegistry, api_.GetModuleFileNameA(), FStartAutoRun);
+    SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), FStartAutoRun);
     view_.SetAutoRunChecked(FStartAutoRun);
     for (const TPhoneAppUnit& row : Apps) view_.AddAppItem(row.DisplayName);
     // A stored index outside the table would select no row: fall back to the first (Skype).
@@ -92,12 +92,18 @@ void TMainForm::SetTargetFromRow(int index) {
   FTargetTitle = row.WindowTitle;
 }
 
-void TMainForm::FormClose() {
+void TMainForm::FormClose(bool mayAskUser) {
   if (!AppConfig || !FRegistry) return;
   const int selected = view_.SelectedAppIndex();
   const bool autoRun = view_.AutoRunChecked();
   if (selected == FStartAppIndex && autoRun == FStartAutoRun) return;
-  SyncRunEntry(*FRegistry, api_.GetModuleFileNameA(), autoRun);
+  if (SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), autoRun) ==
+          RunEntrySync::MachineEntryNeedsAdministrator &&
+      mayAskUser) {
+    // Said when the user turns it off, not at every start: the choice is saved all the same.
+    api_.MessageBoxA(view_.MainWindowHandle(), kRunEntryNeedsAdministrator, kApplicationTitle,
+                     win::MB_OK | win::MB_ICONINFORMATION);
+  }
   AppConfig->AutoRun = autoRun;
   AppConfig->CurrentAppIndex = selected;
   AppConfig->SaveConfig();
@@ -133,7 +139,7 @@ void TMainForm::Close() {
 void TMainForm::EndSession() {
   if (shutDown_) return;
   try {
-    FormClose();
+    FormClose(false);  // nobody is there to read a message box now
   } catch (const std::exception&) {
     // Swallowed: a message box now would only hold up the session's end.
   }
@@ -148,7 +154,7 @@ void TMainForm::EndSession() {
 void TMainForm::LoopEnded() {
   if (!shutDown_) {
     try {
-      FormClose();
+      FormClose(false);
     } catch (const std::exception&) {
       // Swallowed: the loop is gone, a message box could not be answered.
     }

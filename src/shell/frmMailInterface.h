@@ -47,7 +47,8 @@ class TMainForm {
   // Life cycle, called by the view.
   void FormCreate();
   // Throws RegistryError when the settings cannot be saved; the window then stays open.
-  void FormClose();
+  // mayAskUser false: while the session ends or after the loop, when no dialog can be answered.
+  void FormClose(bool mayAskUser = true);
   void FormDestroy();
   // "E&xit" and a WM_CLOSE from another program: the close handling, then the window goes. An
   // error of the close handling is shown and the program keeps running.

@@ -10,7 +10,9 @@ namespace {
 // Taken before <windows.h> (included by E2e.h) turns these names into macros.
 constexpr telvaro::Hkey kSeamLocalMachine = telvaro::win::HKEY_LOCAL_MACHINE;
 constexpr telvaro::Hkey kSeamCurrentUser = telvaro::win::HKEY_CURRENT_USER;
-constexpr std::uint32_t kSeamAllAccess = telvaro::win::KEY_ALL_ACCESS;
+// The settings' own access: full, in the 32-bit view, where the harness looks too.
+constexpr std::uint32_t kSeamView = telvaro::win::KEY_WOW64_32KEY;
+constexpr std::uint32_t kSeamAllAccess = telvaro::win::KEY_ALL_ACCESS | kSeamView;
 constexpr std::uint32_t kSeamString = telvaro::win::REG_SZ;
 }  // namespace
 
@@ -62,7 +64,7 @@ TEST_F(RealWindowsApiTest, RegistryRoundTripUnderBothRoots) {
     EXPECT_EQ(api_.RegOpenKeyExA(root.seamRoot, kTestKey, kSeamAllAccess, &reopened), 0);
     EXPECT_NE(reopened, 0u);
     api_.RegCloseKey(reopened);
-    EXPECT_EQ(api_.RegDeleteKeyA(root.seamRoot, kTestKey), 0);
+    EXPECT_EQ(api_.RegDeleteKeyExA(root.seamRoot, kTestKey, kSeamView), 0);
     EXPECT_EQ(api_.RegOpenKeyExA(root.seamRoot, kTestKey, kSeamAllAccess, &reopened),
               ERROR_FILE_NOT_FOUND);
   }

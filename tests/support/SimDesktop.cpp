@@ -38,6 +38,9 @@ const char* const kQueryPrefixes[] = {
     "GetWindowThreadProcessId",
     "GetCurrentProcessId",
     "GetProcessIntegrityLevel",
+    "GetClassNameA",       "GetWindowTextA",     "GetClientRect",    "IsIconic",
+    "GetForegroundWindow", "EnumWindows",        "EnumChildWindows", "GetLastError",
+    "RegQueryValueExA",    "GetModuleFileNameA", "RegQueryValueExW", "GetModuleFileNameW",
 };
 
 }  // namespace
@@ -471,7 +474,19 @@ std::uint32_t SimDesktop::GetLastError() {
 
 std::string SimDesktop::GetModuleFileNameA() {
   Record("GetModuleFileNameA");
-  return modulePath;
+  return wideModulePath.empty() ? modulePath : Narrow(wideModulePath);
+}
+
+std::u16string SimDesktop::GetModuleFileNameW() {
+  Record("GetModuleFileNameW");
+  return wideModulePath.empty() ? Widen(modulePath) : wideModulePath;
+}
+
+int SimDesktop::MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) {
+  Record("MessageBoxA(" + Label(hwnd) + ", " + Quote(text) + ", " + Quote(caption) + ", " +
+         Hex(type) + ")");
+  messageBoxes.push_back(text ? text : "");
+  return 1;  // IDOK
 }
 
 void SimDesktop::ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) {
@@ -487,13 +502,73 @@ std::string SimDesktop::Lower(std::string s) {
   return s;
 }
 
+std::u16string SimDesktop::Widen(const std::string& ansi) {
+  std::u16string wide;
+  for (char c : ansi) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  return wide;
+}
+
+std::string SimDesktop::Narrow(const std::u16string& wide) {
+  std::string ansi;
+  for (char16_t c : wide) ansi.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+  return ansi;
+}
+
+std::string SimDesktop::Utf8(const std::u16string& wide) {
+  std::string out;
+  for (char16_t c : wide) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
 namespace {
+
 std::string RootName(Hkey root) {
   if (root == win::HKEY_LOCAL_MACHINE) return "HKLM";
   if (root == win::HKEY_CURRENT_USER) return "HKCU";
   return "key#" + std::to_string(root);
 }
+
+bool IsText(std::uint32_t type) { return type == win::REG_SZ || type == win::REG_EXPAND_SZ; }
+
+std::vector<std::uint8_t> WideBytes(const std::u16string& text) {
+  std::vector<std::uint8_t> bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  return bytes;
+}
+
+std::u16string WideText(const std::vector<std::uint8_t>& bytes) {
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  }
+  return text;
+}
+
+std::u16string UpToNul(std::u16string text) { return text.substr(0, text.find(u'\0')); }
+
 }  // namespace
+
+std::string SimDesktop::Physical(Hkey root, const std::string& path, RegView view) const {
+  std::string lower = Lower(path);
+  if (!windows64 || root != win::HKEY_LOCAL_MACHINE || view != RegView::Bit32) return lower;
+  if (lower != "software" && lower.rfind("software\\", 0) != 0) return lower;
+  if (lower.rfind("software\\wow6432node", 0) == 0) return lower;
+  return "software\\wow6432node" + lower.substr(std::string("software").size());
+}
 
 SimDesktop::RegKey* SimDesktop::FindKey(Hkey root, const std::string& path) {
   auto r = registry_.find(root);
@@ -512,44 +587,66 @@ const SimDesktop::RegKey* SimDesktop::FindKey(Hkey root, const std::string& path
 void SimDesktop::DenyFullAccess(Hkey root) { deniedFullAccess_.insert(root); }
 void SimDesktop::DenyCreate(Hkey root) { deniedCreate_.insert(root); }
 
-void SimDesktop::CreateRegKey(Hkey root, const std::string& path) { registry_[root][Lower(path)]; }
+void SimDesktop::CreateRegKey(Hkey root, const std::string& path, RegView view) {
+  registry_[root][Physical(root, path, view)];
+}
 
 void SimDesktop::SetRegRaw(Hkey root, const std::string& path, const std::string& name,
-                           std::uint32_t type, std::vector<std::uint8_t> data) {
-  RegKey& key = registry_[root][Lower(path)];
-  key.values[Lower(name)] = RegValue{type, std::move(data)};
+                           std::uint32_t type, std::vector<std::uint8_t> data, RegView view) {
+  RegKey& key = registry_[root][Physical(root, path, view)];
+  key.values[Lower(name)] = RegValue{type, std::move(data), false};
   key.names[Lower(name)] = name;
 }
 
 void SimDesktop::SetRegString(Hkey root, const std::string& path, const std::string& name,
-                              const std::string& value, std::uint32_t type) {
+                              const std::string& value, std::uint32_t type, RegView view) {
   std::vector<std::uint8_t> data(value.begin(), value.end());
   data.push_back(0);
-  SetRegRaw(root, path, name, type, std::move(data));
+  SetRegRaw(root, path, name, type, std::move(data), view);
 }
 
-bool SimDesktop::HasRegKey(Hkey root, const std::string& path) const {
-  return FindKey(root, path) != nullptr;
+void SimDesktop::SetRegWideString(Hkey root, const std::string& path, const std::string& name,
+                                  const std::u16string& value, RegView view) {
+  SetRegRaw(root, path, name, win::REG_SZ, WideBytes(value + u'\0'), view);
+  registry_[root][Physical(root, path, view)].values[Lower(name)].wide = true;
 }
 
-bool SimDesktop::HasRegValue(Hkey root, const std::string& path, const std::string& name) const {
-  const RegKey* key = FindKey(root, path);
-  return key && key->values.count(Lower(name)) != 0;
+bool SimDesktop::HasRegKey(Hkey root, const std::string& path, RegView view) const {
+  return FindKey(root, Physical(root, path, view)) != nullptr;
 }
 
-std::string SimDesktop::RegString(Hkey root, const std::string& path,
-                                  const std::string& name) const {
-  const RegKey* key = FindKey(root, path);
-  if (!key) return "";
+const SimDesktop::RegValue* SimDesktop::FindRegValue(Hkey root, const std::string& path,
+                                                     const std::string& name, RegView view) const {
+  const RegKey* key = FindKey(root, Physical(root, path, view));
+  if (!key) return nullptr;
   auto it = key->values.find(Lower(name));
-  if (it == key->values.end()) return "";
-  const auto& d = it->second.data;
-  std::string s(d.begin(), d.end());
+  return it == key->values.end() ? nullptr : &it->second;
+}
+
+bool SimDesktop::HasRegValue(Hkey root, const std::string& path, const std::string& name,
+                             RegView view) const {
+  return FindRegValue(root, path, name, view) != nullptr;
+}
+
+std::string SimDesktop::RegString(Hkey root, const std::string& path, const std::string& name,
+                                  RegView view) const {
+  const RegValue* value = FindRegValue(root, path, name, view);
+  if (!value) return "";
+  if (value->wide) return Narrow(UpToNul(WideText(value->data)));
+  std::string s(value->data.begin(), value->data.end());
   return s.substr(0, s.find('\0'));
 }
 
-std::size_t SimDesktop::RegValueCount(Hkey root, const std::string& path) const {
-  const RegKey* key = FindKey(root, path);
+std::u16string SimDesktop::RegWideString(Hkey root, const std::string& path,
+                                         const std::string& name, RegView view) const {
+  const RegValue* value = FindRegValue(root, path, name, view);
+  if (!value) return u"";
+  if (value->wide) return UpToNul(WideText(value->data));
+  return UpToNul(Widen(std::string(value->data.begin(), value->data.end())));
+}
+
+std::size_t SimDesktop::RegValueCount(Hkey root, const std::string& path, RegView view) const {
+  const RegKey* key = FindKey(root, Physical(root, path, view));
   return key ? key->values.size() : 0;
 }
 
@@ -557,24 +654,30 @@ long SimDesktop::OpenOrCreate(Hkey root, const char* subKey, std::uint32_t sam, 
                               bool create) {
   std::string path = subKey ? subKey : "";
   const bool wantsWrite = (sam & 0x0006) != 0;  // KEY_SET_VALUE | KEY_CREATE_SUB_KEY
+  RegView view = program64 ? RegView::Bit64 : RegView::Bit32;
+  if (sam & win::KEY_WOW64_32KEY) view = RegView::Bit32;
+  if (sam & win::KEY_WOW64_64KEY) view = RegView::Bit64;
+  const std::string physical = Physical(root, path, view);
   long rc = win::ERROR_SUCCESS;
   if (result) *result = 0;
   if (!path.empty() && path.front() == '\\') {
     rc = 161;  // ERROR_BAD_PATHNAME
+  } else if ((sam & win::KEY_WOW64_32KEY) && (sam & win::KEY_WOW64_64KEY)) {
+    rc = 87;  // ERROR_INVALID_PARAMETER
   } else if (wantsWrite && deniedFullAccess_.count(root)) {
     rc = win::ERROR_ACCESS_DENIED;
-  } else if (!FindKey(root, path)) {
+  } else if (!FindKey(root, physical)) {
     if (!create) {
       rc = win::ERROR_FILE_NOT_FOUND;
     } else if (deniedCreate_.count(root)) {
       rc = win::ERROR_ACCESS_DENIED;
     } else {
-      CreateRegKey(root, path);
+      registry_[root][physical];
     }
   }
   if (rc == win::ERROR_SUCCESS && result) {
     Hkey handle = nextKey_++;
-    openKeys_[handle] = OpenKey{root, Lower(path), wantsWrite};
+    openKeys_[handle] = OpenKey{root, physical, wantsWrite};
     *result = handle;
   }
   return rc;
@@ -601,18 +704,26 @@ long SimDesktop::RegCloseKey(Hkey key) {
   return openKeys_.erase(key) ? win::ERROR_SUCCESS : 6;  // ERROR_INVALID_HANDLE
 }
 
-long SimDesktop::RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type,
-                                  std::uint8_t* data, std::uint32_t* dataSize) {
-  Record("RegQueryValueExA(" + Quote(valueName) + ")");
+const SimDesktop::RegValue* SimDesktop::QueryValue(Hkey key, const std::string& name,
+                                                   long& rc) const {
   auto open = openKeys_.find(key);
-  if (open == openKeys_.end()) return 6;
-  RegKey* k = FindKey(open->second.root, open->second.path);
-  if (!k) return win::ERROR_FILE_NOT_FOUND;
-  auto it = k->values.find(Lower(valueName ? valueName : ""));
-  if (it == k->values.end()) return win::ERROR_FILE_NOT_FOUND;
-  const RegValue& v = it->second;
-  if (type) *type = v.type;
-  const auto size = static_cast<std::uint32_t>(v.data.size());
+  rc = 6;  // ERROR_INVALID_HANDLE
+  if (open == openKeys_.end()) return nullptr;
+  rc = win::ERROR_FILE_NOT_FOUND;
+  const RegKey* k = FindKey(open->second.root, open->second.path);
+  if (!k) return nullptr;
+  auto it = k->values.find(Lower(name));
+  if (it == k->values.end()) return nullptr;
+  rc = win::ERROR_SUCCESS;
+  return &it->second;
+}
+
+namespace {
+
+// The copy-out rules of RegQueryValueEx: the size alone when there is no buffer, ERROR_MORE_DATA
+// and the size needed when the buffer is too small.
+long CopyOut(const std::vector<std::uint8_t>& bytes, std::uint8_t* data, std::uint32_t* dataSize) {
+  const auto size = static_cast<std::uint32_t>(bytes.size());
   if (data == nullptr) {
     if (dataSize) *dataSize = size;
     return win::ERROR_SUCCESS;
@@ -622,8 +733,48 @@ long SimDesktop::RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t
     *dataSize = size;
     return win::ERROR_MORE_DATA;
   }
-  std::memcpy(data, v.data.data(), size);
+  if (size != 0) std::memcpy(data, bytes.data(), size);
   *dataSize = size;
+  return win::ERROR_SUCCESS;
+}
+
+}  // namespace
+
+long SimDesktop::RegQueryValueExA(Hkey key, const char* valueName, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* dataSize) {
+  Record("RegQueryValueExA(" + Quote(valueName) + ")");
+  long rc = 0;
+  const RegValue* v = QueryValue(key, valueName ? valueName : "", rc);
+  if (!v) return rc;
+  if (type) *type = v->type;
+  if (v->wide && IsText(v->type)) {
+    const std::string ansi = Narrow(WideText(v->data));
+    return CopyOut(std::vector<std::uint8_t>(ansi.begin(), ansi.end()), data, dataSize);
+  }
+  return CopyOut(v->data, data, dataSize);
+}
+
+long SimDesktop::RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* dataSize) {
+  const std::string name = valueName ? Narrow(valueName) : "";
+  Record("RegQueryValueExW(" + Quote(valueName ? name.c_str() : nullptr) + ")");
+  long rc = 0;
+  const RegValue* v = QueryValue(key, name, rc);
+  if (!v) return rc;
+  if (type) *type = v->type;
+  if (!v->wide && IsText(v->type)) {
+    return CopyOut(WideBytes(Widen(std::string(v->data.begin(), v->data.end()))), data, dataSize);
+  }
+  return CopyOut(v->data, data, dataSize);
+}
+
+long SimDesktop::SetValue(Hkey key, const std::string& name, RegValue value) {
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;
+  if (!open->second.writable || refusedSets_.count(Lower(name))) return win::ERROR_ACCESS_DENIED;
+  RegKey& k = registry_[open->second.root][open->second.path];
+  k.values[Lower(name)] = std::move(value);
+  k.names[Lower(name)] = name;
   return win::ERROR_SUCCESS;
 }
 
@@ -632,13 +783,18 @@ long SimDesktop::RegSetValueExA(Hkey key, const char* valueName, std::uint32_t t
   std::string shown(reinterpret_cast<const char*>(data), data ? dataSize : 0);
   Record("RegSetValueExA(" + Quote(valueName) + ", " + std::to_string(type) + ", " +
          Quote(shown.substr(0, shown.find('\0')).c_str()) + ", " + std::to_string(dataSize) + ")");
-  auto open = openKeys_.find(key);
-  if (open == openKeys_.end()) return 6;
-  if (!open->second.writable) return win::ERROR_ACCESS_DENIED;
   std::vector<std::uint8_t> bytes(data, data + (data ? dataSize : 0));
-  SetRegRaw(open->second.root, open->second.path, valueName ? valueName : "", type,
-            std::move(bytes));
-  return win::ERROR_SUCCESS;
+  return SetValue(key, valueName ? valueName : "", RegValue{type, std::move(bytes), false});
+}
+
+long SimDesktop::RegSetValueExW(Hkey key, const char16_t* valueName, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t dataSize) {
+  std::vector<std::uint8_t> bytes(data, data + (data ? dataSize : 0));
+  const std::string name = valueName ? Narrow(valueName) : "";
+  Record("RegSetValueExW(" + Quote(valueName ? name.c_str() : nullptr) + ", " +
+         std::to_string(type) + ", " + Quote(Utf8(UpToNul(WideText(bytes))).c_str()) + ", " +
+         std::to_string(dataSize) + ")");
+  return SetValue(key, name, RegValue{type, std::move(bytes), IsText(type)});
 }
 
 long SimDesktop::RegDeleteValueA(Hkey key, const char* valueName) {
@@ -755,6 +911,17 @@ bool SimDesktop::AllowSetForegroundWindow(std::uint32_t processId) {
   Record("AllowSetForegroundWindow(" + Hex(processId) + ")");
   foregroundAllowedFor = processId;
   return true;
+}
+
+long SimDesktop::RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) {
+  Record("RegDeleteKeyExA(" + Quote(subKey) + ", " + Hex(samDesired) + ")");
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;
+  // Below an open key its view is already chosen.
+  std::string path = open->second.path;
+  if (subKey && *subKey) path += (path.empty() ? "" : "\\") + Lower(subKey);
+  auto& root = registry_[open->second.root];
+  return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace telvaro::sim

@@ -87,26 +87,52 @@ class SimDesktop : public WindowsApi {
   struct RegValue {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
+    bool wide = false;  // written through a ...W call: data holds UTF-16 units
   };
+  // HKEY_LOCAL_MACHINE\SOFTWARE as a 32-bit and a 64-bit program see it on 64-bit Windows (the
+  // 32-bit view lives under SOFTWARE\WOW6432Node); HKEY_CURRENT_USER\Software is one for both.
+  // The helpers below address the 32-bit view unless told, because that is where the program
+  // keeps everything; a key opened without KEY_WOW64_32KEY/KEY_WOW64_64KEY gets the view of the
+  // simulated program's bitness.
+  enum class RegView { Bit32, Bit64 };
+  bool program64 = true;  // the simulated program is an x64 build
+  bool windows64 = true;  // false: 32-bit Windows, a single view, the WOW64 flags are ignored
   // Paths are relative to a root, without a leading backslash, compared case-insensitively.
   void DenyFullAccess(Hkey root);  // opening or creating keys with write access fails there
   void DenyCreate(Hkey root);      // creating a missing key fails there
+  // The key opens for writing, but setting this value is refused (a policy, a full hive).
+  void RefuseSetValue(const std::string& name) { refusedSets_.insert(Lower(name)); }
   void SetRegString(Hkey root, const std::string& path, const std::string& name,
-                    const std::string& value, std::uint32_t type = win::REG_SZ);
+                    const std::string& value, std::uint32_t type = win::REG_SZ,
+                    RegView view = RegView::Bit32);
+  void SetRegWideString(Hkey root, const std::string& path, const std::string& name,
+                        const std::u16string& value, RegView view = RegView::Bit32);
   void SetRegRaw(Hkey root, const std::string& path, const std::string& name, std::uint32_t type,
-                 std::vector<std::uint8_t> data);
-  void CreateRegKey(Hkey root, const std::string& path);
-  bool HasRegKey(Hkey root, const std::string& path) const;
-  bool HasRegValue(Hkey root, const std::string& path, const std::string& name) const;
-  // The value's bytes up to the first NUL, as a string; empty when missing.
-  std::string RegString(Hkey root, const std::string& path, const std::string& name) const;
-  std::size_t RegValueCount(Hkey root, const std::string& path) const;
+                 std::vector<std::uint8_t> data, RegView view = RegView::Bit32);
+  void CreateRegKey(Hkey root, const std::string& path, RegView view = RegView::Bit32);
+  bool HasRegKey(Hkey root, const std::string& path, RegView view = RegView::Bit32) const;
+  bool HasRegValue(Hkey root, const std::string& path, const std::string& name,
+                   RegView view = RegView::Bit32) const;
+  // The value's text up to the first NUL, as an ANSI program reads it (characters outside the
+  // code page become '?'); empty when missing.
+  std::string RegString(Hkey root, const std::string& path, const std::string& name,
+                        RegView view = RegView::Bit32) const;
+  // The value's text up to the first NUL as UTF-16; empty when missing.
+  std::u16string RegWideString(Hkey root, const std::string& path, const std::string& name,
+                               RegView view = RegView::Bit32) const;
+  // The stored value itself; null when missing.
+  const RegValue* FindRegValue(Hkey root, const std::string& path, const std::string& name,
+                               RegView view = RegView::Bit32) const;
+  std::size_t RegValueCount(Hkey root, const std::string& path,
+                            RegView view = RegView::Bit32) const;
   std::size_t OpenKeyCount() const { return openKeys_.size(); }
   // The same machine after a restart, or a registry emptied under a running program.
   void CopyRegistryFrom(const SimDesktop& other) {
     registry_ = other.registry_;
     deniedFullAccess_ = other.deniedFullAccess_;
     deniedCreate_ = other.deniedCreate_;
+    refusedSets_ = other.refusedSets_;
+    windows64 = other.windows64;
   }
   void ClearRegistry() { registry_.clear(); }
 
@@ -118,6 +144,9 @@ class SimDesktop : public WindowsApi {
   void DenyMutex(const std::string& name) { deniedMutexes_.insert(name); }
   std::uint32_t foregroundAllowedFor = 0;  // the last AllowSetForegroundWindow's process id
   std::string modulePath = "C:\\Program Files\\TELVARO\\telvaro.exe";
+  // Where set, the exe's real (UTF-16) path; GetModuleFileNameA then gives its ANSI spelling.
+  std::u16string wideModulePath;
+  std::vector<std::string> messageBoxes;  // the texts shown, in order
   std::vector<std::string> shellExecuted;
   LResult lastReply = 0;
 
@@ -145,6 +174,7 @@ class SimDesktop : public WindowsApi {
   Handle CreateMutexA(bool initialOwner, const char* name) override;
   std::uint32_t GetLastError() override;
   std::string GetModuleFileNameA() override;
+  std::u16string GetModuleFileNameW() override;
   long RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
                        Hkey* result) override;
   long RegOpenKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
@@ -156,8 +186,20 @@ class SimDesktop : public WindowsApi {
                       std::uint32_t dataSize) override;
   long RegDeleteValueA(Hkey key, const char* valueName) override;
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
+  long RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) override;
+  long RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
+                        std::uint8_t* data, std::uint32_t* dataSize) override;
+  long RegSetValueExW(Hkey key, const char16_t* valueName, std::uint32_t type,
+                      const std::uint8_t* data, std::uint32_t dataSize) override;
   void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
   bool AllowSetForegroundWindow(std::uint32_t processId) override;
+  int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) override;
+
+  // UTF-16 from and to the simulated ANSI code page (Latin-1: one byte per character below 256,
+  // '?' for any other), and to UTF-8 for trace lines.
+  static std::u16string Widen(const std::string& ansi);
+  static std::string Narrow(const std::u16string& wide);
+  static std::string Utf8(const std::u16string& wide);
 
   // Message names used in trace lines ("WM_KEYDOWN"; unknown numbers as hex).
   static std::string MessageName(UInt msg);
@@ -222,9 +264,13 @@ class SimDesktop : public WindowsApi {
   std::vector<Hwnd> ChildrenOf(Hwnd parent, bool recursive) const;
   static std::string Lower(std::string s);
   static std::string Quote(const char* s);
+  // The path where a view's key is kept (the 32-bit view of HKLM\SOFTWARE under WOW6432Node).
+  std::string Physical(Hkey root, const std::string& path, RegView view) const;
   RegKey* FindKey(Hkey root, const std::string& path);
   const RegKey* FindKey(Hkey root, const std::string& path) const;
   long OpenOrCreate(Hkey root, const char* subKey, std::uint32_t sam, Hkey* result, bool create);
+  const RegValue* QueryValue(Hkey key, const std::string& name, long& rc) const;
+  long SetValue(Hkey key, const std::string& name, RegValue value);
 
   std::map<Hwnd, SimWindow> windows_;
   std::vector<Hwnd> order_;  // creation order
@@ -235,6 +281,7 @@ class SimDesktop : public WindowsApi {
   std::map<Hkey, std::map<std::string, RegKey>> registry_;
   std::set<Hkey> deniedFullAccess_;
   std::set<Hkey> deniedCreate_;
+  std::set<std::string> refusedSets_;
   std::map<Hkey, OpenKey> openKeys_;
   Hkey nextKey_ = 0x1000;
   std::set<std::string> mutexes_;

@@ -12,7 +12,8 @@ constexpr Hkey kHklm = win::HKEY_LOCAL_MACHINE;
 constexpr Hkey kHkcu = win::HKEY_CURRENT_USER;
 constexpr const char* kSettings = "SOFTWARE\\Dialbridge";
 constexpr const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kExe = "C:\\Program Files\\TELVARO\\telvaro.exe";
+// The Run value of the simulated exe path: quoted, as the path has a blank.
+constexpr const char* kExeRun = "\"C:\\Program Files\\TELVARO\\telvaro.exe\"";
 
 // Index of the first trace line that starts with `prefix`, or -1.
 int IndexOf(const std::vector<std::string>& trace, const std::string& prefix) {
@@ -31,7 +32,7 @@ TEST(FormCreate, RunsItsStepsInTheFixedOrder) {
   p.form.FormCreate();
   const auto& trace = p.desktop.Trace();
   const int readSettings = IndexOf(trace, "RegQueryValueExA(\"CurrentAppIndex\")");
-  const int writeRun = IndexOf(trace, "RegSetValueExA(\"Dialbridge\"");
+  const int writeRun = IndexOf(trace, "RegSetValueExW(\"Dialbridge\"");
   const int findSkype = IndexOf(trace, "EnumWindows");
   const int discover = IndexOf(trace, "SendMessageTimeoutA(HWND_BROADCAST");
   const int close = IndexOf(trace, "handset.CloseDevice");
@@ -53,7 +54,7 @@ TEST(FormCreate, FirstStartTicksAutoRunWritesTheRunEntryAndSelectsSkype) {
   TestProgram p(false);
   p.form.FormCreate();
   EXPECT_TRUE(p.view.autoRun);
-  EXPECT_EQ(p.desktop.RegString(kHklm, kRun, "Dialbridge"), kExe);
+  EXPECT_EQ(p.desktop.RegString(kHklm, kRun, "Dialbridge"), kExeRun);
   ASSERT_EQ(p.view.items.size(), 21u);
   EXPECT_EQ(p.view.items.front(), "Skype");
   EXPECT_EQ(p.view.items.back(), "PCPhone");
@@ -105,7 +106,7 @@ TEST(FormCreate, AnUnreadableSettingEndsStartUpSilently) {
 TEST(FormClose, WritesNothingWhenNothingChanged) {
   TestProgram p;
   p.form.FormClose();
-  EXPECT_EQ(CountPrefix(p.desktop.Trace(), "RegSetValueExA"), 0);
+  EXPECT_EQ(CountPrefix(p.desktop.Trace(), "RegSetValueEx"), 0);
   EXPECT_EQ(CountPrefix(p.desktop.Trace(), "RegDeleteValueA"), 0);
   EXPECT_EQ(p.desktop.RegValueCount(kHklm, kSettings), 0u);
 }
@@ -121,7 +122,7 @@ TEST(FormClose, WritesAllThreeSettingsWhenOnlyTheSelectionChanged) {
   EXPECT_EQ(p.desktop.RegString(kHklm, kSettings, "SkypeLanguage"), "2");
   EXPECT_TRUE(p.desktop.HasRegValue(kHklm, kSettings, "AutoRun"));
   EXPECT_EQ(p.desktop.RegString(kHklm, kSettings, "AutoRun"), "");
-  EXPECT_EQ(p.desktop.RegString(kHklm, kRun, "Dialbridge"), kExe)
+  EXPECT_EQ(p.desktop.RegString(kHklm, kRun, "Dialbridge"), kExeRun)
       << "the Run entry is re-applied from the check box";
 }
 
@@ -141,7 +142,7 @@ TEST(FormClose, KeepsTheUsersChoiceWhereTheMachineKeyIsReadOnly) {
   p.Select(3);
   p.form.FormClose();
   EXPECT_EQ(p.desktop.RegString(kHkcu, kSettings, "CurrentAppIndex"), "3");
-  EXPECT_EQ(p.desktop.RegString(kHkcu, kRun, "Dialbridge"), kExe);
+  EXPECT_EQ(p.desktop.RegString(kHkcu, kRun, "Dialbridge"), kExeRun);
   TestProgram restarted(false);
   restarted.desktop.CopyRegistryFrom(p.desktop);
   restarted.form.FormCreate();

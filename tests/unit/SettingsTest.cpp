@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "SimDesktop.h"
+#include "TestProgram.h"
 #include "settings/DataVerify.h"
 #include "settings/MRegistry.h"
 #include "settings/clsDialbridgeConfig.h"
@@ -191,35 +195,342 @@ TEST(TMyRegistry, CreateKeyRaisesOnlyWhenTheKeyCanNeitherBeFoundNorCreated) {
   EXPECT_EQ(registry.ReadString(), "");
 }
 
-struct RunCase {
+// --- One view for both builds -------------------------------------------------------------------
+
+using View = SimDesktop::RegView;
+
+TEST(RegistryViews, BothBuildsKeepSettingsAndRunEntryInThe32BitView) {
+  struct Case {
+    const char* name;
+    bool program64;
+    bool windows64;
+  } cases[] = {
+      {"x64 build", true, true},
+      {"x86 build on 64-bit Windows", false, true},
+      {"x86 build on 32-bit Windows", false, false},
+  };
+  for (const Case& c : cases) {
+    SimDesktop desktop;
+    desktop.program64 = c.program64;
+    desktop.windows64 = c.windows64;
+    TDialbridge config(desktop);
+    config.LoadConfig();
+    config.CurrentAppIndex = 6;
+    config.SaveConfig();
+    TMyRegistry registry(desktop);
+    SyncRunEntry(registry, u"C:\\T\\telvaro.exe", true);
+    EXPECT_EQ(desktop.RegString(kHklm, kSettings, "CurrentAppIndex"), "6") << c.name;
+    EXPECT_EQ(desktop.RegString(kHklm, kRun, "Dialbridge"), "C:\\T\\telvaro.exe") << c.name;
+    if (c.windows64) {
+      EXPECT_FALSE(desktop.HasRegKey(kHklm, kSettings, View::Bit64)) << c.name;
+      EXPECT_FALSE(desktop.HasRegValue(kHklm, kRun, "Dialbridge", View::Bit64)) << c.name;
+    }
+    TDialbridge reloaded(desktop);
+    reloaded.LoadConfig();
+    EXPECT_EQ(reloaded.CurrentAppIndex, 6) << c.name;
+  }
+  // The other build, started next on the same machine, reads the same row.
+  SimDesktop x86;
+  x86.program64 = false;
+  TDialbridge stored(x86);
+  stored.CurrentAppIndex = 11;
+  stored.SaveConfig();
+  SimDesktop x64;
+  x64.CopyRegistryFrom(x86);
+  TDialbridge read(x64);
+  read.LoadConfig();
+  EXPECT_EQ(read.CurrentAppIndex, 11);
+}
+
+struct MigrationCase {
   const char* name;
-  const char* stored;  // nullptr: no value
-  bool on;
-  const char* expected;  // nullptr: no value afterwards
+  std::vector<std::pair<const char*, const char*>> in64;
+  std::vector<std::pair<const char*, const char*>> in32;
+  bool machineWritable;
+  std::int32_t appIndex;
+  std::int32_t language;
+  bool autoRun;
 };
 
-TEST(SyncRunEntry, WritesOrRemovesOnlyOurOwnPath) {
-  const std::string path = "C:\\Program Files\\TELVARO\\telvaro.exe";
+TEST(TDialbridge, TakesOverSettingsFromThe64BitViewOnceWhenThe32BitViewHasNone) {
+  const MigrationCase cases[] = {
+      {"all three",
+       {{"CurrentAppIndex", "7"}, {"SkypeLanguage", "3"}, {"AutoRun", "0"}},
+       {},
+       true,
+       7,
+       3,
+       false},
+      {"AutoRun on as empty text",
+       {{"CurrentAppIndex", "2"}, {"AutoRun", ""}},
+       {},
+       true,
+       2,
+       0,
+       true},
+      {"the 32-bit view has its own",
+       {{"CurrentAppIndex", "7"}},
+       {{"AutoRun", ""}},
+       true,
+       0,
+       0,
+       true},
+      {"into the user's overlay",
+       {{"CurrentAppIndex", "7"}, {"AutoRun", "0"}},
+       {},
+       false,
+       7,
+       0,
+       false},
+      {"nothing anywhere", {}, {}, true, 0, 0, true},
+  };
+  for (const MigrationCase& c : cases) {
+    SimDesktop desktop;
+    desktop.CreateRegKey(kHklm, kSettings, View::Bit64);
+    for (auto [name, value] : c.in64) {
+      desktop.SetRegString(kHklm, kSettings, name, value, win::REG_SZ, View::Bit64);
+    }
+    for (auto [name, value] : c.in32) desktop.SetRegString(kHklm, kSettings, name, value);
+    if (!c.machineWritable) desktop.DenyFullAccess(kHklm);
+    TDialbridge config(desktop);
+    config.LoadConfig();
+    EXPECT_EQ(config.CurrentAppIndex, c.appIndex) << c.name;
+    EXPECT_EQ(config.SkypeLanguage, c.language) << c.name;
+    EXPECT_EQ(config.AutoRun, c.autoRun) << c.name;
+    EXPECT_EQ(desktop.RegValueCount(kHklm, kSettings, View::Bit64), c.in64.size())
+        << c.name << ": the old copy stays";
+    if (c.in64.empty()) continue;
+    // From now on the old place is not read: a change there is not seen.
+    desktop.SetRegString(kHklm, kSettings, "CurrentAppIndex", "19", win::REG_SZ, View::Bit64);
+    TDialbridge restarted(desktop);
+    restarted.LoadConfig();
+    EXPECT_EQ(restarted.CurrentAppIndex, c.appIndex) << c.name << ", after a restart";
+    EXPECT_EQ(restarted.AutoRun, c.autoRun) << c.name << ", after a restart";
+    EXPECT_EQ(desktop.OpenKeyCount(), 0u) << c.name;
+  }
+}
+
+TEST(TDialbridge, ReadsTheMachineValueUnderTheUsersOverlayWhereTheMachineKeyIsReadOnly) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> machine;
+    std::vector<std::pair<const char*, const char*>> user;
+    std::int32_t appIndex;
+    std::int32_t language;
+    bool autoRun;
+  } cases[] = {
+      {"machine only", {{"CurrentAppIndex", "4"}, {"AutoRun", "0"}}, {}, 4, 0, false},
+      {"user over machine", {{"CurrentAppIndex", "4"}}, {{"CurrentAppIndex", "6"}}, 6, 0, true},
+      {"per value",
+       {{"CurrentAppIndex", "4"}, {"SkypeLanguage", "2"}},
+       {{"AutoRun", "0"}},
+       4,
+       2,
+       false},
+      {"the user's empty AutoRun is on", {{"AutoRun", "0"}}, {{"AutoRun", ""}}, 0, 0, true},
+  };
+  for (const auto& c : cases) {
+    SimDesktop desktop;
+    desktop.CreateRegKey(kHklm, kSettings);
+    for (auto [name, value] : c.machine) desktop.SetRegString(kHklm, kSettings, name, value);
+    for (auto [name, value] : c.user) desktop.SetRegString(kHkcu, kSettings, name, value);
+    desktop.DenyFullAccess(kHklm);
+    TDialbridge config(desktop);
+    config.LoadConfig();
+    EXPECT_EQ(config.CurrentAppIndex, c.appIndex) << c.name;
+    EXPECT_EQ(config.SkypeLanguage, c.language) << c.name;
+    EXPECT_EQ(config.AutoRun, c.autoRun) << c.name;
+    for (const std::string& line : desktop.Trace()) {
+      if (line.rfind("RegOpenKeyExA(HKLM", 0) == 0) {
+        EXPECT_EQ(line, "RegOpenKeyExA(HKLM, \"SOFTWARE\\Dialbridge\", 0x20209) = 0")
+            << c.name << ": the machine key is read with read access only";
+      }
+    }
+    config.SaveConfig();
+    EXPECT_EQ(desktop.RegValueCount(kHklm, kSettings), c.machine.size()) << c.name;
+    EXPECT_EQ(desktop.RegString(kHkcu, kSettings, "CurrentAppIndex"), std::to_string(c.appIndex))
+        << c.name << ": writes go to the user's key";
+  }
+}
+
+// --- The Run entry -------------------------------------------------------------------------------
+
+const std::u16string kBlankPath = u"C:\\Program Files\\TELVARO\\telvaro.exe";
+const std::u16string kQuoted = u"\"C:\\Program Files\\TELVARO\\telvaro.exe\"";
+const std::u16string kPlainPath = u"C:\\Tools\\telvaro.exe";
+
+struct RunCase {
+  const char* name;
+  std::u16string path;
+  bool on;
+  bool machineWritable;
+  std::optional<std::u16string> machineBefore;
+  std::optional<std::u16string> userBefore;
+  std::optional<std::u16string> machineAfter;
+  std::optional<std::u16string> userAfter;
+  int writes;  // RegSetValueExW calls
+  RunEntrySync result = RunEntrySync::Done;
+};
+
+TEST(SyncRunEntry, KeepsOneEntryThatNamesTheProgramQuotedWhereItHasBlanks) {
+  const std::optional<std::u16string> none;
+  const std::u16string moved = u"D:\\old\\telvaro.exe";
+  const std::u16string otherCase = u"\"c:\\program files\\telvaro\\telvaro.exe\"";
   const RunCase cases[] = {
-      {"on, missing", nullptr, true, "C:\\Program Files\\TELVARO\\telvaro.exe"},
-      {"on, moved program", "D:\\old\\telvaro.exe", true,
-       "C:\\Program Files\\TELVARO\\telvaro.exe"},
-      {"on, other case", "c:\\program files\\telvaro\\telvaro.exe", true,
-       "C:\\Program Files\\TELVARO\\telvaro.exe"},
-      {"off, ours", "C:\\Program Files\\TELVARO\\telvaro.exe", false, nullptr},
-      {"off, another path stays", "D:\\old\\telvaro.exe", false, "D:\\old\\telvaro.exe"},
-      {"off, missing", nullptr, false, nullptr},
+      {"on, missing, blank", kBlankPath, true, true, none, none, kQuoted, none, 1},
+      {"on, missing, no blank", kPlainPath, true, true, none, none, kPlainPath, none, 1},
+      {"on, already quoted", kBlankPath, true, true, kQuoted, none, kQuoted, none, 0},
+      {"on, already unquoted without blank", kPlainPath, true, true, kPlainPath, none, kPlainPath,
+       none, 0},
+      {"on, unquoted with blank is rewritten", kBlankPath, true, true, kBlankPath, none, kQuoted,
+       none, 1},
+      {"on, quoted without blank: written as before", kPlainPath, true, true,
+       u"\"" + kPlainPath + u"\"", none, kPlainPath, none, 1},
+      {"on, moved program", kBlankPath, true, true, moved, none, kQuoted, none, 1},
+      {"on, other letter case", kBlankPath, true, true, otherCase, none, kQuoted, none, 1},
+      {"on, read-only machine already ours: no second entry", kBlankPath, true, false, kQuoted,
+       none, kQuoted, none, 0},
+      {"on, read-only machine ours unquoted: left, no second entry", kBlankPath, true, false,
+       kBlankPath, none, kBlankPath, none, 0},
+      {"on, read-only machine missing", kBlankPath, true, false, none, none, none, kQuoted, 1},
+      {"on, read-only machine holds another", kBlankPath, true, false, moved, none, moved, kQuoted,
+       1},
+      {"on, user's entry already there", kBlankPath, true, false, none, kQuoted, none, kQuoted, 0},
+      {"on, user's unquoted rewritten", kBlankPath, true, false, none, kBlankPath, none, kQuoted,
+       1},
+      {"on, both: the user's duplicate goes", kBlankPath, true, true, kQuoted, kQuoted, kQuoted,
+       none, 0},
+      {"on, user's ours, machine writable and missing", kBlankPath, true, true, none, kQuoted, none,
+       kQuoted, 0},
+      {"off, quoted ours", kBlankPath, false, true, kQuoted, none, none, none, 0},
+      {"off, unquoted ours", kBlankPath, false, true, kBlankPath, none, none, none, 0},
+      {"off, another path stays", kBlankPath, false, true, moved, none, moved, none, 0},
+      {"off, other letter case stays", kBlankPath, false, true, otherCase, none, otherCase, none,
+       0},
+      {"off, missing", kBlankPath, false, true, none, none, none, none, 0},
+      {"off, the user's goes", kBlankPath, false, false, none, kBlankPath, none, none, 0},
+      {"off, read-only machine ours", kBlankPath, false, false, kQuoted, none, kQuoted, none, 0,
+       RunEntrySync::MachineEntryNeedsAdministrator},
+      {"off, read-only machine ours and the user's", kBlankPath, false, false, kQuoted, kQuoted,
+       kQuoted, none, 0, RunEntrySync::MachineEntryNeedsAdministrator},
+      {"off, read-only machine holds another", kBlankPath, false, false, moved, none, moved, none,
+       0},
   };
   for (const RunCase& c : cases) {
     SimDesktop desktop;
-    if (c.stored) desktop.SetRegString(kHklm, kRun, "Dialbridge", c.stored);
+    if (c.machineBefore) desktop.SetRegWideString(kHklm, kRun, "Dialbridge", *c.machineBefore);
+    if (c.userBefore) desktop.SetRegWideString(kHkcu, kRun, "Dialbridge", *c.userBefore);
+    desktop.CreateRegKey(kHklm, kRun);
+    if (!c.machineWritable) desktop.DenyFullAccess(kHklm);
     TMyRegistry registry(desktop);
-    SyncRunEntry(registry, path, c.on);
-    EXPECT_EQ(desktop.HasRegValue(kHklm, kRun, "Dialbridge"), c.expected != nullptr) << c.name;
-    if (c.expected) {
-      EXPECT_EQ(desktop.RegString(kHklm, kRun, "Dialbridge"), c.expected) << c.name;
-    }
+    EXPECT_EQ(SyncRunEntry(registry, c.path, c.on), c.result) << c.name;
+    auto value = [&](Hkey root) -> std::optional<std::u16string> {
+      if (!desktop.HasRegValue(root, kRun, "Dialbridge")) return std::nullopt;
+      return desktop.RegWideString(root, kRun, "Dialbridge");
+    };
+    EXPECT_EQ(value(kHklm), c.machineAfter) << c.name;
+    EXPECT_EQ(value(kHkcu), c.userAfter) << c.name;
+    int writes = 0;
+    for (const std::string& line : desktop.Trace()) writes += line.rfind("RegSetValue", 0) == 0;
+    EXPECT_EQ(writes, c.writes) << c.name;
+    EXPECT_EQ(desktop.OpenKeyCount(), 0u) << c.name;
   }
+}
+
+TEST(SyncRunEntry, WritesAUtf16RegSzWithItsNulCountedAndRaisesWhenTheWriteIsRefused) {
+  SimDesktop desktop;
+  TMyRegistry registry(desktop);
+  SyncRunEntry(registry, u"C:\\T\\telvaro.exe", true);
+  const SimDesktop::RegValue* value = desktop.FindRegValue(kHklm, kRun, "Dialbridge");
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->type, win::REG_SZ);
+  EXPECT_TRUE(value->wide);
+  EXPECT_EQ(desktop.Effects().back(), "RegCloseKey");
+  EXPECT_NE(std::find(desktop.Trace().begin(), desktop.Trace().end(),
+                      "RegSetValueExW(\"Dialbridge\", 1, \"C:\\T\\telvaro.exe\", 34)"),
+            desktop.Trace().end())
+      << "16 characters and the NUL, two bytes each";
+  ASSERT_EQ(value->data.size(), 34u);
+  EXPECT_EQ(value->data[32], 0);
+  EXPECT_EQ(value->data[33], 0);
+
+  SimDesktop refusing;
+  refusing.RefuseSetValue("Dialbridge");
+  TMyRegistry refused(refusing);
+  try {
+    SyncRunEntry(refused, u"C:\\T\\telvaro.exe", true);
+    ADD_FAILURE() << "no error";
+  } catch (const RegistryError& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'Dialbridge'");
+  }
+  EXPECT_EQ(refusing.OpenKeyCount(), 0u);
+}
+
+TEST(SyncRunEntry, NamesAPathOutsideTheAnsiCodePageExactly) {
+  // A folder in Cyrillic letters: the ANSI spelling of this path names no file.
+  const std::u16string path = u"C:\\Users\\\u0410\u043D\u043D\u0430\\telvaro.exe";
+  sim::TestProgram p(false);
+  p.desktop.wideModulePath = path;
+  ASSERT_EQ(p.desktop.GetModuleFileNameA(), "C:\\Users\\????\\telvaro.exe");
+  p.form.FormCreate();
+  EXPECT_EQ(p.desktop.RegWideString(kHklm, kRun, "Dialbridge"), path);
+
+  sim::TestProgram restarted(false);
+  restarted.desktop.CopyRegistryFrom(p.desktop);
+  restarted.desktop.wideModulePath = path;
+  restarted.form.FormCreate();
+  for (const std::string& line : restarted.desktop.Trace()) {
+    EXPECT_NE(line.rfind("RegSetValueEx", 0), 0u) << "the entry already names us: " << line;
+  }
+  restarted.view.autoRun = false;
+  restarted.form.FormClose();
+  EXPECT_FALSE(restarted.desktop.HasRegValue(kHklm, kRun, "Dialbridge"));
+}
+
+TEST(FormClose, TellsTheUserOnceThatOnlyAnAdministratorCanTurnTheMachineEntryOff) {
+  struct Case {
+    const char* name;
+    bool machineWritable;
+    bool machineEntryOurs;
+    std::size_t messages;
+  } cases[] = {
+      {"read-only machine entry of ours", false, true, 1},
+      {"writable machine entry", true, true, 0},
+      {"no machine entry", false, false, 0},
+  };
+  for (const Case& c : cases) {
+    sim::TestProgram p(false);
+    if (c.machineEntryOurs) p.desktop.SetRegWideString(kHklm, kRun, "Dialbridge", kQuoted);
+    if (!c.machineWritable) p.desktop.DenyFullAccess(kHklm);
+    p.form.FormCreate();
+    p.view.autoRun = false;
+    p.form.FormClose();
+    ASSERT_EQ(p.desktop.messageBoxes.size(), c.messages) << c.name;
+    EXPECT_EQ(p.desktop.RegString(c.machineWritable ? kHklm : kHkcu, kSettings, "AutoRun"), "0")
+        << c.name << ": the choice is saved all the same";
+    if (c.messages == 0) continue;
+    EXPECT_EQ(p.desktop.messageBoxes[0], kRunEntryNeedsAdministrator);
+    EXPECT_NE(p.desktop.messageBoxes[0].find("administrator"), std::string::npos);
+    EXPECT_FALSE(p.desktop.HasRegValue(kHkcu, kRun, "Dialbridge")) << "no entry of the user's";
+
+    sim::TestProgram restarted(false);
+    restarted.desktop.CopyRegistryFrom(p.desktop);
+    restarted.form.FormCreate();
+    EXPECT_FALSE(restarted.view.autoRun);
+    restarted.form.FormClose();
+    EXPECT_TRUE(restarted.desktop.messageBoxes.empty()) << "not again at every start and close";
+  }
+}
+
+TEST(FormClose, TheSessionEndsWithoutTheAdministratorMessage) {
+  sim::TestProgram p(false);
+  p.desktop.SetRegWideString(kHklm, kRun, "Dialbridge", kQuoted);
+  p.desktop.DenyFullAccess(kHklm);
+  p.form.FormCreate();
+  p.view.autoRun = false;
+  p.form.EndSession();
+  EXPECT_TRUE(p.desktop.messageBoxes.empty()) << "a dialog would hold up the session's end";
+  EXPECT_EQ(p.desktop.RegString(kHkcu, kSettings, "AutoRun"), "0");
 }
 
 }  // namespace

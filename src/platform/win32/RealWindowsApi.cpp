@@ -15,7 +15,8 @@
   X(VK_BACK) X(VK_RETURN) X(VK_SHIFT) X(VK_MENU) X(VK_ESCAPE) X(VK_UP) X(VK_DOWN) X(VK_NUMPAD0)   \
   X(VK_MULTIPLY) X(VK_ADD) X(KEYEVENTF_KEYUP) X(SW_RESTORE) X(SW_SHOWNORMAL) X(SMTO_ABORTIFHUNG)  \
   X(KEY_ALL_ACCESS) X(REG_SZ) X(REG_EXPAND_SZ) X(REG_BINARY) X(REG_DWORD) X(ERROR_SUCCESS)        \
-  X(ERROR_FILE_NOT_FOUND) X(ERROR_ACCESS_DENIED) X(ERROR_MORE_DATA) X(ERROR_ALREADY_EXISTS)
+  X(ERROR_FILE_NOT_FOUND) X(ERROR_ACCESS_DENIED) X(ERROR_MORE_DATA) X(ERROR_ALREADY_EXISTS)        \
+  X(KEY_WOW64_64KEY) X(KEY_WOW64_32KEY) X(MB_OK) X(MB_ICONINFORMATION)
 // clang-format on
 
 namespace {
@@ -271,6 +272,19 @@ std::string RealWindowsApi::GetModuleFileNameA() {
   }
 }
 
+std::u16string RealWindowsApi::GetModuleFileNameW() {
+  static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide characters are UTF-16 units");
+  constexpr std::size_t kLongestPath = 32768;
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) return {path.begin(), path.begin() + length};
+    if (path.size() >= kLongestPath) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
 long RealWindowsApi::RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
                                      Hkey* result) {
   HKEY key = nullptr;
@@ -313,6 +327,28 @@ long RealWindowsApi::RegDeleteValueA(Hkey key, const char* valueName) {
 
 long RealWindowsApi::RegDeleteKeyA(Hkey key, const char* subKey) {
   return ::RegDeleteKeyA(ToHkey(key), subKey);
+}
+
+long RealWindowsApi::RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) {
+  return ::RegDeleteKeyExA(ToHkey(key), subKey, samDesired, 0);
+}
+
+long RealWindowsApi::RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
+                                      std::uint8_t* data, std::uint32_t* dataSize) {
+  DWORD valueType = 0;
+  DWORD size = dataSize != nullptr ? *dataSize : 0;
+  LONG status = ::RegQueryValueExW(ToHkey(key), reinterpret_cast<const wchar_t*>(valueName),
+                                   nullptr, type != nullptr ? &valueType : nullptr, data,
+                                   dataSize != nullptr ? &size : nullptr);
+  if (type != nullptr) *type = valueType;
+  if (dataSize != nullptr) *dataSize = size;
+  return status;
+}
+
+long RealWindowsApi::RegSetValueExW(Hkey key, const char16_t* valueName, std::uint32_t type,
+                                    const std::uint8_t* data, std::uint32_t dataSize) {
+  return ::RegSetValueExW(ToHkey(key), reinterpret_cast<const wchar_t*>(valueName), 0, type, data,
+                          dataSize);
 }
 
 void RealWindowsApi::ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) {
@@ -368,6 +404,8 @@ std::uint32_t RealWindowsApi::GetProcessIntegrityLevel(std::uint32_t processId) 
   }
   if (!ours) ::CloseHandle(process);
   return level;
+int RealWindowsApi::MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) {
+  return ::MessageBoxA(ToHwnd(hwnd), text, caption, type);
 }
 
 }  // namespace telvaro

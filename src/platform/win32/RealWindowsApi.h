@@ -34,6 +34,7 @@ class RealWindowsApi final : public WindowsApi {
   Handle CreateMutexA(bool initialOwner, const char* name) override;
   std::uint32_t GetLastError() override;
   std::string GetModuleFileNameA() override;
+  std::u16string GetModuleFileNameW() override;
 
   long RegCreateKeyExA(Hkey root, const char* subKey, std::uint32_t samDesired,
                        Hkey* result) override;
@@ -46,6 +47,11 @@ class RealWindowsApi final : public WindowsApi {
                       std::uint32_t dataSize) override;
   long RegDeleteValueA(Hkey key, const char* valueName) override;
   long RegDeleteKeyA(Hkey key, const char* subKey) override;
+  long RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t samDesired) override;
+  long RegQueryValueExW(Hkey key, const char16_t* valueName, std::uint32_t* type,
+                        std::uint8_t* data, std::uint32_t* dataSize) override;
+  long RegSetValueExW(Hkey key, const char16_t* valueName, std::uint32_t type,
+                      const std::uint8_t* data, std::uint32_t dataSize) override;
 
   void ShellExecuteA(Hwnd hwnd, const char* verb, const char* file, int showCmd) override;
 
@@ -53,6 +59,7 @@ class RealWindowsApi final : public WindowsApi {
   bool AllowSetForegroundWindow(std::uint32_t processId) override;
   std::uint32_t GetCurrentProcessId() override;
   std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
+  int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) override;
 };
 
 // How long one message sent to another program's window may keep us waiting. See

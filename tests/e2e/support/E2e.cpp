@@ -70,7 +70,23 @@ std::string EnvironmentBlock(const Environment& overrides) {
   return block;
 }
 
-HKEY Root(Hive hive) { return hive == Hive::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+HKEY Root(Hive hive) { return hive == Hive::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
+REGSAM View(Hive hive) { return hive == Hive::LocalMachine64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
+
+std::string Variable(const char* name) {
+  std::array<char, 4096> value{};
+  DWORD length = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
+  return length < value.size() ? std::string(value.data(), length) : std::string();
+}
+
+// A folder as ctest hands it over: a Unix path is reached through Wine's Z: drive.
+std::string WindowsFolder(std::string folder) {
+  if (!folder.empty() && folder.front() == '/') folder = "Z:" + folder;
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
 
 std::string ReadWholeFile(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
@@ -117,6 +133,15 @@ std::string BinDir() {
 }
 
 std::string BinPath(std::string_view fileName) { return BinDir() + "\\" + std::string(fileName); }
+
+std::string PeerBinDir() {
+  std::string folder = Variable(kPeerBinVariable);
+  return folder.empty() ? BinDir() : WindowsFolder(folder);
+}
+
+std::string OtherBinDir() { return WindowsFolder(Variable(kOtherBinVariable)); }
+
+bool MachineRunsX86() { return Variable("TELVARO_WINE_X86") != "0"; }
 
 // ---- Process
 // -------------------------------------------------------------------------------------
@@ -327,7 +352,8 @@ bool WaitForLineCount(const std::string& path, std::size_t count, Millis timeout
 
 std::optional<RegValue> ReadRegValue(Hive hive, const std::string& key, const std::string& name) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExA(Root(hive), key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(Root(hive), key.c_str(), 0, KEY_QUERY_VALUE | View(hive), &opened) !=
+      ERROR_SUCCESS) {
     return std::nullopt;
   }
   RegValue value;
@@ -356,8 +382,8 @@ namespace {
 bool WriteRegValue(Hive hive, const std::string& key, const std::string& name, DWORD type,
                    const void* data, DWORD size) {
   HKEY opened = nullptr;
-  if (RegCreateKeyExA(Root(hive), key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                      nullptr, &opened, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(Root(hive), key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE | View(hive), nullptr, &opened, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   LONG status = RegSetValueExA(opened, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
@@ -379,7 +405,7 @@ bool WriteRegDword(Hive hive, const std::string& key, const std::string& name, D
 
 bool DeleteRegValue(Hive hive, const std::string& key, const std::string& name) {
   HKEY opened = nullptr;
-  LONG status = RegOpenKeyExA(Root(hive), key.c_str(), 0, KEY_SET_VALUE, &opened);
+  LONG status = RegOpenKeyExA(Root(hive), key.c_str(), 0, KEY_SET_VALUE | View(hive), &opened);
   if (status == ERROR_FILE_NOT_FOUND) return true;
   if (status != ERROR_SUCCESS) return false;
   status = RegDeleteValueA(opened, name.c_str());
@@ -389,12 +415,26 @@ bool DeleteRegValue(Hive hive, const std::string& key, const std::string& name) 
 
 bool DeleteRegKey(Hive hive, const std::string& key) {
   // Removes the key itself along with everything below it.
-  LONG status = RegDeleteTreeA(Root(hive), key.c_str());
+  HKEY opened = nullptr;
+  LONG status = RegOpenKeyExA(Root(hive), key.c_str(), 0, KEY_ALL_ACCESS | View(hive), &opened);
+  if (status == ERROR_FILE_NOT_FOUND) return true;
+  if (status != ERROR_SUCCESS) return false;
+  status = RegDeleteTreeA(opened, nullptr);
+  RegCloseKey(opened);
+  if (status != ERROR_SUCCESS) return false;
+  const std::size_t split = key.find_last_of('\\');
+  const std::string parentPath = split == std::string::npos ? "" : key.substr(0, split);
+  const std::string leaf = split == std::string::npos ? key : key.substr(split + 1);
+  HKEY parent = nullptr;
+  status = RegOpenKeyExA(Root(hive), parentPath.c_str(), 0, KEY_ALL_ACCESS | View(hive), &parent);
+  if (status != ERROR_SUCCESS) return false;
+  status = RegDeleteKeyExA(parent, leaf.c_str(), View(hive), 0);
+  RegCloseKey(parent);
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 void ResetSettings() {
-  for (Hive hive : {Hive::LocalMachine, Hive::CurrentUser}) {
+  for (Hive hive : {Hive::LocalMachine, Hive::CurrentUser, Hive::LocalMachine64}) {
     DeleteRegKey(hive, kSettingsKey);
     DeleteRegValue(hive, kRunKey, kRunValue);
   }
@@ -449,13 +489,26 @@ void E2eTest::TearDown() {
 
 Process& E2eTest::Launch(std::string_view exeName, const std::vector<std::string>& args,
                          Environment env) {
+  // The fakes stand for other vendors' programs, which need not have our bitness.
+  const bool peer = exeName == kFakeAppExe || exeName == kFakeSkypeExe;
+  return LaunchExe((peer ? PeerBinDir() : BinDir()) + "\\" + std::string(exeName), args,
+                   std::move(env));
+}
+
+Process& E2eTest::LaunchExe(const std::string& exe, const std::vector<std::string>& args,
+                            Environment env) {
   env.try_emplace(kHandsetLogVariable, handsetLog_);
-  processes_.push_back(std::make_unique<Process>(Process::Start(BinPath(exeName), args, env)));
+  processes_.push_back(std::make_unique<Process>(Process::Start(exe, args, env)));
   return *processes_.back();
 }
 
 Process& E2eTest::LaunchTelvaro(const std::vector<std::string>& args, Environment env) {
-  Process& telvaro = Launch(kTelvaroExe, args, std::move(env));
+  return LaunchTelvaroFrom(BinDir(), args, std::move(env));
+}
+
+Process& E2eTest::LaunchTelvaroFrom(const std::string& folder, const std::vector<std::string>& args,
+                                    Environment env) {
+  Process& telvaro = LaunchExe(folder + "\\" + kTelvaroExe, args, std::move(env));
   if (!telvaro.Valid()) return telvaro;
   EXPECT_NE(WaitForWindow(kMainWindowClass, kMainWindowTitle, kDefaultTimeout, telvaro.Id()),
             nullptr)

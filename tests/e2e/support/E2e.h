@@ -48,6 +48,24 @@ inline constexpr char kHandsetLogVariable[] = "TELVARO_HANDSET_LOG";
 std::string BinDir();
 std::string BinPath(std::string_view fileName);
 
+// ---- The other build ----------------------------------------------------------------------------
+// The x64 and the x86 build run against each other: the peer (fakeapp.exe, fakeskype.exe) may come
+// from the other build, and a test may start the other build's telvaro.exe. ctest passes the
+// folders (CMake cache TELVARO_OTHER_BUILD_BIN); a Unix path is taken through Wine's Z: drive.
+
+// Where Launch takes the fakes from: TELVARO_E2E_PEER_BIN when set, else BinDir().
+inline constexpr char kPeerBinVariable[] = "TELVARO_E2E_PEER_BIN";
+// The bin folder of the build of the other bitness: TELVARO_OTHER_BIN.
+inline constexpr char kOtherBinVariable[] = "TELVARO_OTHER_BIN";
+std::string PeerBinDir();
+// Empty when the variable is not set.
+std::string OtherBinDir();
+// Whether this e2e_tests.exe is the x64 build.
+constexpr bool kThisBuildIs64 = sizeof(void*) == 8;
+// Whether this machine runs 32-bit Windows programs (scripts/wine-env.sh says so in
+// TELVARO_WINE_X86; on Windows itself it is taken as yes).
+bool MachineRunsX86();
+
 // ---- Processes ----------------------------------------------------------------------------------
 
 // Variables set (or replaced) in a child's environment on top of ours.
@@ -123,7 +141,9 @@ bool WaitForLineCount(const std::string& path, std::size_t count, Millis timeout
 
 // ---- Registry -----------------------------------------------------------------------------------
 
-enum class Hive { LocalMachine, CurrentUser };
+// Both builds keep their keys in the registry's 32-bit view; LocalMachine64 is the 64-bit view of
+// HKEY_LOCAL_MACHINE, where an earlier x64 build kept them.
+enum class Hive { LocalMachine, CurrentUser, LocalMachine64 };
 inline constexpr char kSettingsKey[] = "SOFTWARE\\Dialbridge";
 inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr char kRunValue[] = "Dialbridge";
@@ -143,7 +163,7 @@ bool WriteRegDword(Hive hive, const std::string& key, const std::string& name, D
 // True when the value / key is absent afterwards.
 bool DeleteRegValue(Hive hive, const std::string& key, const std::string& name);
 bool DeleteRegKey(Hive hive, const std::string& key);
-// Removes SOFTWARE\Dialbridge and the Run value "Dialbridge", under HKLM and HKCU.
+// Removes SOFTWARE\Dialbridge and the Run value "Dialbridge", under HKLM (both views) and HKCU.
 void ResetSettings();
 
 // ---- The virtual handset ------------------------------------------------------------------------
@@ -174,6 +194,12 @@ class E2eTest : public ::testing::Test {
   // Starts telvaro.exe and waits until it has finished start-up: its main window exists and it
   // has called StartDeviceDetection (the last start-up step). Fails the test otherwise.
   Process& LaunchTelvaro(const std::vector<std::string>& args = {}, Environment env = {});
+  // The same for the telvaro.exe in `folder` (another build's, or a copy).
+  Process& LaunchTelvaroFrom(const std::string& folder, const std::vector<std::string>& args = {},
+                             Environment env = {});
+  // Starts the program at the full path `exe`, with the handset log as Launch does.
+  Process& LaunchExe(const std::string& exe, const std::vector<std::string>& args = {},
+                     Environment env = {});
   // Starts handsethost.exe with its message log at HostLogPath() and waits for its handset.
   Process& LaunchHandsetHost();
 
