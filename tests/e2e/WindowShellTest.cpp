@@ -57,6 +57,16 @@ class WindowShell : public E2eTest {
     return info.hwndFocus;
   }
 
+  // Whether the shell knows TELVARO's tray icon: a modify that changes nothing succeeds only for
+  // an icon it has.
+  bool TrayIconShown() {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = Main();
+    data.uID = view::kTrayIconId;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+  }
+
   static void Key(WORD vk, bool shift = false) {
     if (shift) keybd_event(VK_SHIFT, 0, 0, 0);
     keybd_event(static_cast<BYTE>(vk), 0, 0, 0);
@@ -182,11 +192,14 @@ TEST_F(WindowDpi, TheClientAreaAndEveryControlAreScaledAndEveryTextFits) {
 TEST_F(WindowShell, TheCloseBoxPutsTheWindowInTheTrayAndTheProgramKeepsRunning) {
   Process& program = LaunchTelvaro();
   ASSERT_TRUE(program.Valid());
+  EXPECT_TRUE(WaitUntil([&] { return TrayIconShown(); })) << "it starts in the tray";
   ASSERT_TRUE(Open());
+  EXPECT_TRUE(WaitUntil([&] { return !TrayIconShown(); })) << "no tray icon beside the window";
   const std::size_t calls = HandsetCalls().size();
   // What a click on the caption's close box sends.
   PostMessageA(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Main()) == FALSE; }));
+  EXPECT_TRUE(WaitUntil([&] { return TrayIconShown(); })) << "the icon is back in the tray";
   Sleep(500);
   EXPECT_TRUE(program.Running());
   EXPECT_NE(Main(), nullptr);
