@@ -223,6 +223,40 @@ TEST_F(WindowShell, AWmCloseFromAnotherProgramEndsItWithItsCloseHandling) {
               ::testing::ElementsAre("StopKeyScan", "StopBuzzer", "CloseDevice"));
 }
 
+// The popup menu of the process, if one is open.
+HWND OpenMenu(DWORD processId) {
+  HWND menu = nullptr;
+  while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(menu, &owner);
+    if (owner == processId && IsWindowVisible(menu)) return menu;
+  }
+  return nullptr;
+}
+
+TEST_F(WindowShell, TheKeyboardOpensTheTrayMenuAtTheIconAndEscClosesIt) {
+  Process& program = LaunchTelvaro();
+  ASSERT_TRUE(program.Valid());
+  ASSERT_TRUE(WaitUntil([&] { return TrayIconShown(); }));
+  // What the shell sends in version 4 for Enter on the icon: the event and the icon in lParam,
+  // the icon's place in wParam.
+  constexpr short kX = 300;
+  constexpr short kY = 200;
+  PostMessageA(Main(), view::kTrayCallbackMessage, MAKEWPARAM(kX, kY),
+               MAKELPARAM(NIN_KEYSELECT, view::kTrayIconId));
+  HWND menu = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenu(program.Id())) != nullptr; }))
+      << "no menu: is the icon in version 4?";
+  RECT at{};
+  GetWindowRect(menu, &at);
+  EXPECT_EQ(at.left, kX) << "at the icon, not at the mouse pointer";
+  EXPECT_EQ(at.top, kY);
+  Key(VK_ESCAPE);
+  EXPECT_TRUE(WaitUntil([&] { return OpenMenu(program.Id()) == nullptr; }));
+  EXPECT_TRUE(program.Running());
+  EXPECT_FALSE(IsWindowVisible(Main())) << "Esc chose nothing";
+}
+
 TEST_F(WindowShell, TabMovesTheFocusBetweenTheThreeControls) {
   ASSERT_TRUE(LaunchTelvaro().Valid());
   ASSERT_TRUE(Open());

@@ -165,7 +165,7 @@ void Win32MainWindow::LayOut() {
   Place(combo_, combo);
   Place(label_, ScaleForDpi(layout::kContactLabel, dpi_));
   Place(status_, ScaleForDpi(layout::kStatusBar, dpi_));
-  InvalidateRect(window_, nullptr, TRUE);
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void Win32MainWindow::CreateImages() {
