@@ -288,5 +288,58 @@ TEST_F(WindowShell, TabMovesTheFocusBetweenTheThreeControls) {
       << "opening from the tray starts on the list again";
 }
 
+#pragma pack(push, 2)
+struct IconGroupEntry {  // GRPICONDIRENTRY
+  BYTE width;
+  BYTE height;
+  BYTE colours;
+  BYTE reserved;
+  WORD planes;
+  WORD bitCount;
+  DWORD bytes;
+  WORD id;
+};
+#pragma pack(pop)
+
+TEST(ApplicationIcon, TheExeCarriesEverySizeIn32BitsAndWindowsDrawsItWithAlpha) {
+  HMODULE exe = LoadLibraryExA(BinPath(kTelvaroExe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  HRSRC group = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+  ASSERT_NE(group, nullptr) << "no application icon";
+  const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(exe, group)));
+  ASSERT_NE(data, nullptr);
+  const WORD count = *reinterpret_cast<const WORD*>(data + 4);
+  std::vector<int> sizes;
+  for (WORD i = 0; i < count; ++i) {
+    const auto* entry = reinterpret_cast<const IconGroupEntry*>(data + 6 + i * 14);
+    sizes.push_back(entry->width == 0 ? 256 : entry->width);
+    EXPECT_EQ(entry->bitCount, 32) << sizes.back() << " px";
+  }
+  EXPECT_THAT(sizes, ::testing::ElementsAre(16, 20, 24, 32, 48, 256));
+
+  // Loaded as Explorer loads it: the corner is transparent, the middle opaque.
+  HICON icon = static_cast<HICON>(
+      LoadImageA(exe, MAKEINTRESOURCEA(1), IMAGE_ICON, 48, 48, LR_DEFAULTCOLOR));
+  ASSERT_NE(icon, nullptr);
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(icon, &info));
+  BITMAPINFO header{};
+  header.bmiHeader.biSize = sizeof header.bmiHeader;
+  header.bmiHeader.biWidth = 48;
+  header.bmiHeader.biHeight = -48;
+  header.bmiHeader.biPlanes = 1;
+  header.bmiHeader.biBitCount = 32;
+  std::vector<DWORD> pixels(48 * 48);
+  HDC dc = GetDC(nullptr);
+  EXPECT_EQ(GetDIBits(dc, info.hbmColor, 0, 48, pixels.data(), &header, DIB_RGB_COLORS), 48);
+  ReleaseDC(nullptr, dc);
+  EXPECT_EQ(pixels[0] >> 24, 0u);
+  EXPECT_EQ(pixels[24 * 48 + 4] >> 24, 255u);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(icon);
+  FreeLibrary(exe);
+}
+
 }  // namespace
 }  // namespace telvaro::e2e
