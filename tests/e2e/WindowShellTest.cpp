@@ -113,6 +113,34 @@ std::wstring WideText(HWND window) {
   return length > 0 ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
 }
 
+// The logo as the screen shows it: true when its first and last columns are the blue fill only
+// and there is white text between them.
+bool LogoEdgesAreBlue(HWND logo) {
+  RECT r{};
+  GetWindowRect(logo, &r);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC copy = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(copy, bitmap);
+  BitBlt(copy, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  bool edgesBlue = true;
+  bool white = false;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const COLORREF c = GetPixel(copy, x, y);
+      if ((x == 0 || x == width - 1) && c != RGB(0x1F, 0x4E, 0x8C)) edgesBlue = false;
+      if (c == RGB(0xFF, 0xFF, 0xFF)) white = true;
+    }
+  }
+  SelectObject(copy, old);
+  DeleteObject(bitmap);
+  DeleteDC(copy);
+  ReleaseDC(nullptr, screen);
+  return edgesBlue && white;
+}
+
 using WindowDpi = WindowShell;
 
 TEST_F(WindowDpi, TheClientAreaAndEveryControlAreScaledAndEveryTextFits) {
@@ -148,6 +176,9 @@ TEST_F(WindowDpi, TheClientAreaAndEveryControlAreScaledAndEveryTextFits) {
   EXPECT_LE(text.Width(L"TELVARO"), logo.right - logo.left) << "the logo's text is cut";
   EXPECT_LE(text.Height(), logo.bottom - logo.top);
   EXPECT_LE(logo.right, client.right);
+  // As drawn: white text on blue that touches neither end of the box.
+  ASSERT_TRUE(WaitUntil([&] { return LogoEdgesAreBlue(Control(view::kLogoId)); }, Millis(3000)))
+      << "the logo's text runs into the edge of its box";
 
   // The combo box: the selection field shows the longest name beside the drop button.
   HWND combo = Control(view::kAppComboId);
@@ -318,8 +349,8 @@ TEST(ApplicationIcon, TheExeCarriesEverySizeIn32BitsAndWindowsDrawsItWithAlpha) 
   EXPECT_THAT(sizes, ::testing::ElementsAre(16, 20, 24, 32, 48, 256));
 
   // Loaded as Explorer loads it: the corner is transparent, the middle opaque.
-  HICON icon = static_cast<HICON>(
-      LoadImageA(exe, MAKEINTRESOURCEA(1), IMAGE_ICON, 48, 48, LR_DEFAULTCOLOR));
+  HICON icon =
+      static_cast<HICON>(LoadImageA(exe, MAKEINTRESOURCEA(1), IMAGE_ICON, 48, 48, LR_DEFAULTCOLOR));
   ASSERT_NE(icon, nullptr);
   ICONINFO info{};
   ASSERT_TRUE(GetIconInfo(icon, &info));
