@@ -286,6 +286,12 @@ TEST_F(WindowShell, TheKeyboardOpensTheTrayMenuAtTheIconAndEscClosesIt) {
   EXPECT_TRUE(WaitUntil([&] { return OpenMenu(program.Id()) == nullptr; }));
   EXPECT_TRUE(program.Running());
   EXPECT_FALSE(IsWindowVisible(Main())) << "Esc chose nothing";
+  // Once more, and "&Open TELVARO" by its access key.
+  PostMessageA(Main(), view::kTrayCallbackMessage, MAKEWPARAM(kX, kY),
+               MAKELPARAM(NIN_KEYSELECT, view::kTrayIconId));
+  ASSERT_TRUE(WaitUntil([&] { return OpenMenu(program.Id()) != nullptr; }));
+  Key('O');
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Main()) != FALSE; }));
 }
 
 TEST_F(WindowShell, TabMovesTheFocusBetweenTheThreeControls) {

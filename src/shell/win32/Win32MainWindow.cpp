@@ -245,6 +245,7 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       if (wParam == kTrayRetryTimerId) tray_.OnRetryTimer();
       return true;
     case WM_DPICHANGED:
+      if (lParam == 0) return false;
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return true;
     case WM_ACTIVATE:
@@ -359,7 +360,8 @@ void Win32MainWindow::ShowTrayMenu(POINT at) {
   PostMessageA(window_, WM_NULL, 0, 0);
   DestroyMenu(menu);
   tray_.MenuClosed(escape);
-  if (command != 0) OnCommand(static_cast<int>(command), 0);
+  // Posted, as the menu itself would: "E&xit" then closes the window after this handler is done.
+  if (command != 0) PostMessageA(window_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
 void Win32MainWindow::RestoreFromTray() {
