@@ -68,7 +68,9 @@ void TrayIcon::MenuClosed(bool dismissedWithEscape) {
 }
 
 void TrayIcon::TryAdd() {
-  if (shell_.Add(content_)) {
+  // An add that timed out while Explorer was busy may have added the icon all the same; a second
+  // add then fails forever, but a modify succeeds.
+  if (shell_.Add(content_) || shell_.Modify(content_)) {
     shown_ = true;
     sent_ = content_;
     version4_ = shell_.SetVersion4();

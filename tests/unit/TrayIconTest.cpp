@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/TrayIcon.h"
@@ -9,18 +9,36 @@
 namespace telvaro {
 namespace {
 
-// A shell whose answers are scripted; it records every call as a line.
-class ScriptedShell final : public TrayIconShell {
+// The notification area as Explorer keeps it: an add fails while Explorer is not up or when the
+// icon is there already, a modify fails for an icon it does not have, and a restart forgets every
+// icon. Every call is recorded as a line.
+class SimShell final : public TrayIconShell {
  public:
-  std::deque<bool> addResults;     // the next NIM_ADD answers; true once they run out
-  std::deque<bool> modifyResults;  // likewise for NIM_MODIFY
+  bool up = true;
+  bool has = false;
+  int addsThatTimeOutButAdd = 0;  // Explorer busy: the add reports failure yet takes the icon
   bool version4 = true;
   std::vector<std::string> calls;
   bool timerRunning = false;
 
+  void Restart() {
+    up = true;
+    has = false;
+  }
+  void Crash() {
+    up = false;
+    has = false;
+  }
+
   bool Add(const TrayIconContent& c) override {
     calls.push_back("Add(" + Describe(c) + ")");
-    return Next(addResults);
+    if (!up || has) return false;
+    has = true;
+    if (addsThatTimeOutButAdd > 0) {
+      --addsThatTimeOutButAdd;
+      return false;
+    }
+    return true;
   }
   bool SetVersion4() override {
     calls.push_back("SetVersion4");
@@ -28,9 +46,12 @@ class ScriptedShell final : public TrayIconShell {
   }
   bool Modify(const TrayIconContent& c) override {
     calls.push_back("Modify(" + Describe(c) + ")");
-    return Next(modifyResults);
+    return up && has;
   }
-  void Delete() override { calls.push_back("Delete"); }
+  void Delete() override {
+    calls.push_back("Delete");
+    has = false;
+  }
   void SetFocus() override { calls.push_back("SetFocus"); }
   void StartRetryTimer() override {
     calls.push_back("StartRetryTimer");
@@ -51,75 +72,89 @@ class ScriptedShell final : public TrayIconShell {
     }
     return std::to_string(c.image) + "," + tip;
   }
-  static bool Next(std::deque<bool>& results) {
-    if (results.empty()) return true;
-    const bool result = results.front();
-    results.pop_front();
-    return result;
-  }
 };
 
 using Calls = std::vector<std::string>;
 
 TEST(TrayIcon, AFirstAddThatFailsIsRetriedUntilItSucceeds) {
-  ScriptedShell shell;
-  shell.addResults = {false, false, true};
+  SimShell shell;
+  shell.up = false;  // started at logon, before Explorer
   TrayIcon icon(shell);
   icon.Show();
   EXPECT_TRUE(icon.Wanted());
   EXPECT_FALSE(icon.Shown());
-  EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)", "StartRetryTimer"}));
+  EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)", "Modify(0,TELVARO)", "StartRetryTimer"}));
   icon.OnRetryTimer();
-  EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)"})) << "the timer keeps running";
+  EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)", "Modify(0,TELVARO)"}))
+      << "the timer keeps running";
   icon.SetStatus("X-Lite is running.");
   icon.SetImage(1);
   EXPECT_TRUE(shell.Take().empty()) << "nothing to modify before the icon exists";
+  shell.up = true;
   icon.OnRetryTimer();
   EXPECT_EQ(shell.Take(),
             (Calls{"Add(1,TELVARO|X-Lite is running.)", "SetVersion4", "StopRetryTimer"}));
   EXPECT_TRUE(icon.Shown());
+  EXPECT_TRUE(shell.has);
   icon.OnRetryTimer();  // a tick already queued when the timer stopped
   EXPECT_TRUE(shell.Take().empty());
 }
 
+TEST(TrayIcon, AnAddThatTimedOutButAddedTheIconCountsAsShown) {
+  SimShell shell;
+  shell.addsThatTimeOutButAdd = 1;
+  TrayIcon icon(shell);
+  icon.Show();
+  EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)", "Modify(0,TELVARO)", "SetVersion4"}))
+      << "no endless retry of a duplicate add";
+  EXPECT_TRUE(icon.Shown());
+  icon.SetImage(1);
+  EXPECT_EQ(shell.Take(), (Calls{"Modify(1,TELVARO)"})) << "updates reach the icon";
+}
+
 TEST(TrayIcon, EveryTaskbarCreatedAddsTheWantedIconAgain) {
-  ScriptedShell shell;
-  shell.addResults = {false};
+  SimShell shell;
+  shell.up = false;
   TrayIcon icon(shell);
   icon.Show();
   shell.Take();
   // Explorer comes up before our retry timer ticks: the broadcast alone brings the icon.
+  shell.Restart();
   icon.OnTaskbarCreated();
   EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)", "SetVersion4", "StopRetryTimer"}));
   // Explorer restarts later: the icon went with the old taskbar.
+  shell.Restart();
   icon.OnTaskbarCreated();
   EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)", "SetVersion4"}));
+  EXPECT_TRUE(shell.has);
   // The window is open, so no icon is wanted: a restart adds nothing.
   icon.Hide();
   shell.Take();
+  shell.Restart();
   icon.OnTaskbarCreated();
   EXPECT_TRUE(shell.Take().empty());
   EXPECT_FALSE(icon.Shown());
 }
 
 TEST(TrayIcon, AFailedModifyAddsTheIconAnew) {
-  ScriptedShell shell;
+  SimShell shell;
   TrayIcon icon(shell);
   icon.Show();
   shell.Take();
-  shell.modifyResults = {false};
-  shell.addResults = {false};
+  shell.Crash();  // Explorer went away without a word
   icon.SetImage(1);
-  EXPECT_EQ(shell.Take(),
-            (Calls{"Modify(1,TELVARO)", "Delete", "Add(1,TELVARO)", "StartRetryTimer"}));
+  EXPECT_EQ(shell.Take(), (Calls{"Modify(1,TELVARO)", "Delete", "Add(1,TELVARO)",
+                                 "Modify(1,TELVARO)", "StartRetryTimer"}));
   EXPECT_FALSE(icon.Shown());
+  shell.Restart();
   icon.OnRetryTimer();
   EXPECT_EQ(shell.Take(), (Calls{"Add(1,TELVARO)", "SetVersion4", "StopRetryTimer"}));
   EXPECT_TRUE(icon.Shown());
+  EXPECT_TRUE(shell.has);
 }
 
 TEST(TrayIcon, UpdatesAreSentOnlyWhenTheImageOrTheTextChanges) {
-  ScriptedShell shell;
+  SimShell shell;
   TrayIcon icon(shell);
   icon.Show();
   shell.Take();
@@ -140,7 +175,7 @@ TEST(TrayIcon, UpdatesAreSentOnlyWhenTheImageOrTheTextChanges) {
 }
 
 TEST(TrayIcon, PicturesDrawnForAnotherDpiAreSentAgain) {
-  ScriptedShell shell;
+  SimShell shell;
   TrayIcon icon(shell);
   icon.ImagesChanged();
   EXPECT_TRUE(shell.Take().empty()) << "no icon yet";
@@ -151,12 +186,13 @@ TEST(TrayIcon, PicturesDrawnForAnotherDpiAreSentAgain) {
 }
 
 TEST(TrayIcon, HidingStopsTheRetry) {
-  ScriptedShell shell;
-  shell.addResults = {false};
+  SimShell shell;
+  shell.up = false;
   TrayIcon icon(shell);
   icon.Show();
   icon.Hide();
-  EXPECT_EQ(shell.Take(), (Calls{"Add(0,TELVARO)", "StartRetryTimer", "StopRetryTimer"}))
+  EXPECT_EQ(shell.Take(),
+            (Calls{"Add(0,TELVARO)", "Modify(0,TELVARO)", "StartRetryTimer", "StopRetryTimer"}))
       << "no delete: the icon was never there";
   EXPECT_FALSE(shell.timerRunning);
   icon.OnRetryTimer();
@@ -186,7 +222,7 @@ TEST(TrayIcon, WhichEventsOpenTheMenu) {
       {false, tray::kContextMenu, false}, {false, tray::kSelect, false},
   };
   for (const MenuCase& c : cases) {
-    ScriptedShell shell;
+    SimShell shell;
     shell.version4 = c.version4;
     TrayIcon icon(shell);
     icon.Show();
@@ -196,7 +232,7 @@ TEST(TrayIcon, WhichEventsOpenTheMenu) {
 }
 
 TEST(TrayIcon, AnOpenMenuIsNotOpenedAgainAndEscapeGivesTheFocusBack) {
-  ScriptedShell shell;
+  SimShell shell;
   TrayIcon icon(shell);
   icon.Show();
   shell.Take();
