@@ -34,6 +34,39 @@ if(TELVARO_EXE_SOURCES)
   target_link_options(telvaro PRIVATE ${TELVARO_STATIC_LINK})
 endif()
 
+# The application icon is drawn at build time by the program's own picture code (tools/icongen),
+# so the sources hold no icon file. Cross-compiling, icongen is built for the build machine with
+# its own C++ compiler.
+set(TELVARO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+set(TELVARO_ICON ${TELVARO_GENERATED_DIR}/telvaro.ico)
+set(icongen_sources ${PROJECT_SOURCE_DIR}/tools/icongen/icongen.cpp
+  ${PROJECT_SOURCE_DIR}/src/shell/IconArt.cpp)
+if(CMAKE_CROSSCOMPILING)
+  find_program(TELVARO_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
+  set(icongen ${TELVARO_GENERATED_DIR}/icongen)
+  add_custom_command(OUTPUT ${icongen}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TELVARO_GENERATED_DIR}
+    COMMAND ${TELVARO_HOST_CXX} -std=c++20 -O2 -I${PROJECT_SOURCE_DIR}/src ${icongen_sources}
+      -o ${icongen}
+    DEPENDS ${icongen_sources} ${PROJECT_SOURCE_DIR}/src/shell/IconArt.h
+    COMMENT "Building icongen for the build machine" VERBATIM)
+else()
+  add_executable(icongen ${icongen_sources})
+  target_include_directories(icongen PRIVATE src)
+  set(icongen $<TARGET_FILE:icongen>)
+endif()
+add_custom_command(OUTPUT ${TELVARO_ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TELVARO_GENERATED_DIR}
+  COMMAND ${icongen} ${TELVARO_ICON}
+  DEPENDS ${icongen}
+  COMMENT "Drawing the application icon" VERBATIM)
+add_custom_target(telvaro_icon DEPENDS ${TELVARO_ICON})
+if(TARGET telvaro)
+  add_dependencies(telvaro telvaro_icon)
+  target_include_directories(telvaro PRIVATE ${TELVARO_GENERATED_DIR})
+  set_source_files_properties(src/shell/win32/telvaro.rc PROPERTIES OBJECT_DEPENDS ${TELVARO_ICON})
+endif()
+
 add_subdirectory(tools)
 # The virtual HID telephony handset (a test fixture for Wine, 64-bit only).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job, shown: telvaro.exe under Wine with the virtual handset, a fake X-Lite and a fake
-# Skype. Prints the story of the session and saves a screenshot to out/demo.png. With DISPLAY set,
-# the windows appear on that screen; without it, on a virtual one (Xvfb).
+# Skype. Prints the story of the session and saves a screenshot to out/demo.png, and pictures of
+# TELVARO's window at 96 and at 192 DPI to out/window-96dpi.png and out/window-192dpi.png. With
+# DISPLAY set, the windows appear on that screen; without it, on a virtual one (Xvfb).
 #   scripts/demo.sh          the x64 build
 #   scripts/demo.sh --x86    the x86 build (the one for the vendor's 32-bit handset library); it
 #                            runs only where this machine runs 32-bit code
@@ -18,7 +19,7 @@ story() {
   mkdir -p out
   # shellcheck source=scripts/wine-env.sh
   source scripts/wine-env.sh
-  TELVARO_HANDSET_LOG="$(winepath -w "$PWD/out/handset.log")"
+  TELVARO_HANDSET_LOG="$(wine winepath -w "$PWD/out/handset.log")"
   export TELVARO_HANDSET_LOG
   rm -f out/handset.log out/demo.png
   # Start from no stored settings, as on a first start.
@@ -28,16 +29,47 @@ story() {
   local status=0
   # Into a file, not a pipe: Wine's own background processes inherit the output and would keep a
   # pipe open after the demo ends.
-  timeout 300 wine "build/$preset/bin/demo.exe" "$(winepath -w "$PWD/out")" >out/story.txt 2>&1 ||
+  timeout 300 wine "build/$preset/bin/demo.exe" "$(wine winepath -w "$PWD/out")" >out/story.txt 2>&1 ||
     status=1
   tr -d '\r' <out/story.txt
   sleep 1
   import -window root out/demo.png 2>/dev/null && echo "Screenshot: out/demo.png"
+  window_picture out/window-96dpi.png
   [ -f out/handset.log ] &&
     echo "Handset library calls: $(tr -d '\r' <out/handset.log | paste -sd, - | sed 's/,/, /g')"
   wineserver -k || true
+  high_dpi 192 || status=1
   return $status
 }
+
+# The window alone, cut from the screen as shown (a grab of the window itself can miss what its
+# child windows drew).
+window_picture() {
+  local geometry
+  geometry=$(xwininfo -name "TELVARO 1.3.0" 2>/dev/null | awk '
+    /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {if (w) printf "%dx%d+%d+%d", w, h, x, y}')
+  [ -n "$geometry" ] || return 0
+  import -window root -crop "$geometry" +repage "$1" 2>/dev/null &&
+    echo "Screenshot of the window: $1"
+}
+
+# TELVARO's window once more, in a Wine prefix of its own whose screen has the given DPI.
+high_dpi() (
+  export TELVARO_WINE_DPI="$1"
+  # shellcheck source=scripts/wine-dpi-env.sh
+  source scripts/wine-dpi-env.sh
+  rm -f "out/window-${1}dpi.png"
+  echo
+  echo "* At $1 DPI (a Wine prefix of its own)"
+  local status=0
+  timeout 120 wine build/mingw-x64/bin/demo.exe --show-window >out/window-dpi.txt 2>&1 || status=1
+  tr -d '\r' <out/window-dpi.txt
+  sleep 3  # until every control has drawn itself
+  window_picture "out/window-${1}dpi.png"
+  wineserver -k || true
+  return $status
+)
 
 if [ "${1:-}" = "--story" ]; then
   story

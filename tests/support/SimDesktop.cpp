@@ -38,9 +38,18 @@ const char* const kQueryPrefixes[] = {
     "GetWindowThreadProcessId",
     "GetCurrentProcessId",
     "GetProcessIntegrityLevel",
-    "GetClassNameA",       "GetWindowTextA",     "GetClientRect",    "IsIconic",
-    "GetForegroundWindow", "EnumWindows",        "EnumChildWindows", "GetLastError",
-    "RegQueryValueExA",    "GetModuleFileNameA", "RegQueryValueExW", "GetModuleFileNameW",
+    "GetClassNameA",
+    "GetWindowTextA",
+    "GetClientRect",
+    "IsIconic",
+    "GetForegroundWindow",
+    "EnumWindows",
+    "EnumChildWindows",
+    "GetLastError",
+    "RegQueryValueExA",
+    "GetModuleFileNameA",
+    "RegQueryValueExW",
+    "GetModuleFileNameW",
 };
 
 }  // namespace

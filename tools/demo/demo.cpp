@@ -5,6 +5,7 @@
 // tray menu, so that the caller can take a screenshot; the caller ends them.
 //
 //   demo.exe <folder for the logs>
+//   demo.exe --show-window     (only starts telvaro.exe and opens its window)
 #include <windows.h>
 
 #include <cstdio>
@@ -150,8 +151,25 @@ std::string Status() {
 
 }  // namespace
 
+// Starts telvaro.exe and opens its window, for a picture of it alone (at another DPI, say).
+int ShowWindowOnly() {
+  SetProcessDPIAware();  // real pixels, not the ones made up for programs unaware of DPI
+  Start("telvaro.exe", "");
+  if (!WaitFor([] { return MainWindow() != nullptr; })) {
+    std::printf("telvaro.exe did not start\n");
+    return 1;
+  }
+  PostMessageA(MainWindow(), WM_COMMAND, MAKEWPARAM(view::kMenuRestoreId, 0), 0);
+  if (!WaitFor([] { return IsWindowVisible(MainWindow()) != FALSE; })) return 1;
+  RECT client = {};
+  GetClientRect(MainWindow(), &client);
+  std::printf("TELVARO's window is open, client area %ld x %ld\n", client.right, client.bottom);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // the story is read line by line through a pipe
+  if (argc > 1 && std::string(argv[1]) == "--show-window") return ShowWindowOnly();
   Folder = argc > 1 ? argv[1] : ".";
   const std::string xliteLog = Folder + "\\xlite.log";
   const std::string skypeLog = Folder + "\\skype.log";

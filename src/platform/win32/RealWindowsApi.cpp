@@ -404,6 +404,8 @@ std::uint32_t RealWindowsApi::GetProcessIntegrityLevel(std::uint32_t processId) 
   }
   if (!ours) ::CloseHandle(process);
   return level;
+}
+
 int RealWindowsApi::MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) {
   return ::MessageBoxA(ToHwnd(hwnd), text, caption, type);
 }

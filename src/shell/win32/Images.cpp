@@ -1,74 +1,86 @@
+// The portable headers come before <windows.h>: their message constants share the names of its
+// macros.
+#include "shell/IconArt.h"
+
 #include "shell/win32/Images.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace telvaro {
 
 namespace {
 
-constexpr int kSize = 32;
+constexpr const char* kLogoText = "TELVARO";
 
-// A simple handset: two ear/mouth pieces joined by a bar.
-void DrawHandset(HDC dc, COLORREF color) {
-  HBRUSH brush = CreateSolidBrush(color);
-  HGDIOBJ oldBrush = SelectObject(dc, brush);
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  RoundRect(dc, 6, 6, 14, 16, 4, 4);
-  RoundRect(dc, 18, 16, 26, 26, 4, 4);
-  POINT bar[4] = {{10, 8}, {14, 6}, {26, 20}, {22, 22}};
-  Polygon(dc, bar, 4);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  DeleteObject(brush);
+SIZE TextSize(HDC dc, HFONT font) {
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size = {0, 0};
+  GetTextExtentPoint32A(dc, kLogoText, static_cast<int>(std::strlen(kLogoText)), &size);
+  SelectObject(dc, old);
+  return size;
 }
 
 }  // namespace
 
-HICON CreateStateIcon(int imageIndex) {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP color = CreateCompatibleBitmap(screen, kSize, kSize);
-  HBITMAP mask = CreateBitmap(kSize, kSize, 1, 1, nullptr);
-  ReleaseDC(nullptr, screen);
-
-  HGDIOBJ old = SelectObject(dc, color);
-  const bool running = imageIndex == 1;
-  HBRUSH background = CreateSolidBrush(running ? RGB(0x2E, 0x9E, 0x48) : RGB(0xC6, 0x32, 0x32));
-  RECT all = {0, 0, kSize, kSize};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  HGDIOBJ oldBrush = SelectObject(dc, background);
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  Ellipse(dc, 1, 1, kSize - 1, kSize - 1);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  DeleteObject(background);
-  DrawHandset(dc, running ? RGB(0xFF, 0xFF, 0xFF) : RGB(0xD8, 0xD8, 0xD8));
-
-  // The mask is transparent (white) outside the round badge.
-  SelectObject(dc, mask);
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  oldBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
-  Ellipse(dc, 1, 1, kSize - 1, kSize - 1);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-
-  ICONINFO info = {};
-  info.fIcon = TRUE;
-  info.hbmColor = color;
-  info.hbmMask = mask;
-  HICON icon = CreateIconIndirect(&info);
+HICON CreateStateIcon(int imageIndex, int size) {
+  const IconImage image = DrawIcon(StateArt(imageIndex), std::clamp(size, 1, 256));
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = image.size;
+  info.bmiHeader.biHeight = -image.size;  // rows from the top, as drawn
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP color = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!color || !bits) return nullptr;
+  std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof image.pixels[0]);
+  // With a 32-bit colour bitmap the alpha channel decides; the mask only has to exist.
+  HBITMAP mask = CreateBitmap(image.size, image.size, 1, 1, nullptr);
+  ICONINFO icon = {};
+  icon.fIcon = TRUE;
+  icon.hbmColor = color;
+  icon.hbmMask = mask;
+  HICON result = CreateIconIndirect(&icon);
   DeleteObject(color);
   DeleteObject(mask);
-  return icon;
+  return result;
 }
 
-void DrawLogoInto(HDC dc, const RECT& bounds) {
+void DrawLogoInto(HDC dc, const RECT& bounds, HFONT font, bool focused) {
   HBRUSH fill = CreateSolidBrush(RGB(0x1F, 0x4E, 0x8C));
   FillRect(dc, &bounds, fill);
   DeleteObject(fill);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
+
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
+  HFONT smaller = nullptr;
+  const SIZE size = TextSize(dc, font);
+  if (size.cx > width || size.cy > height) {
+    // Only a box made smaller than its layout gets here; shrink the text rather than cut it.
+    LOGFONTA face = {};
+    GetObjectA(font, sizeof face, &face);
+    const int height0 = face.lfHeight < 0 ? -face.lfHeight : std::max<LONG>(face.lfHeight, 1);
+    const int byWidth = size.cx > 0 ? MulDiv(height0, width, size.cx) : height0;
+    const int byHeight = size.cy > 0 ? MulDiv(height0, height, size.cy) : height0;
+    face.lfHeight = -std::max(1, std::min(byWidth, byHeight));
+    face.lfWidth = 0;
+    smaller = CreateFontIndirectA(&face);
+  }
+  HGDIOBJ old = SelectObject(dc, smaller ? smaller : font);
   RECT text = bounds;
-  DrawTextA(dc, "TELVARO", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  DrawTextA(dc, kLogoText, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
+  if (smaller) DeleteObject(smaller);
+  if (focused) {
+    RECT focus = bounds;
+    InflateRect(&focus, -1, -1);
+    SetTextColor(dc, RGB(0, 0, 0));
+    DrawFocusRect(dc, &focus);
+  }
 }
 
 }  // namespace telvaro

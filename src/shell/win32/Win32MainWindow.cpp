@@ -1,14 +1,17 @@
 // The portable headers come before <windows.h>: their message constants share the names of its
 // macros.
 #include "shell/win32/Win32MainWindow.h"
+#include "shell/WindowLayout.h"
 #include "shell/frmMailInterface.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
+#include "shell/win32/Dpi.h"
 #include "shell/win32/Images.h"
 #include "shell/win32/ViewIds.h"
 
@@ -19,29 +22,61 @@ namespace {
 constexpr const char* kLogoLink = "https://telvaro.example/";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+constexpr const char* kLogoAccessibleName = "TELVARO web page";
+// Retries of a tray icon that could not be added: Explorer is usually up within seconds.
+constexpr UINT kTrayRetryTimerId = 3;
+constexpr UINT kTrayRetryIntervalMs = 2000;
+constexpr int kApplicationIconId = 1;
+constexpr UINT kNotifyIconVersion4 = 4;
 
-HWND Child(HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w, int h,
-           int id) {
-  return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+// Created at size 0: LayOut places every control for the window's DPI.
+HWND Child(HWND parent, const char* cls, const char* text, DWORD style, int id) {
+  return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                          GetModuleHandleA(nullptr), nullptr);
 }
 
+void Place(HWND control, const LayoutRect& r) {
+  MoveWindow(control, r.x, r.y, r.width, r.height, TRUE);
+}
+
+// The logo is an owner-drawn button, so it takes the focus and Space clicks it; Enter clicks it
+// too (the dialog manager would otherwise treat Enter as the default button's).
+LRESULT CALLBACK LogoProc(HWND logo, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) return DLGC_WANTALLKEYS;
+      break;
+    }
+    case WM_KEYDOWN:
+      if (wParam == VK_RETURN) {
+        SendMessageA(GetParent(logo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(logo), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(logo));
+        return 0;
+      }
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(logo, &LogoProc, 0);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(logo, msg, wParam, lParam);
+}
+
 }  // namespace
 
-Win32MainWindow::Win32MainWindow(HINSTANCE instance) : instance_(instance) {
-  images_[0] = CreateStateIcon(0);
-  images_[1] = CreateStateIcon(1);
-}
+Win32MainWindow::Win32MainWindow(HINSTANCE instance) : instance_(instance) {}
 
 // The window is normally gone by now (WinMain tears down before the objects go); should it not be,
 // its destruction must not reach the form, which may already be gone.
 Win32MainWindow::~Win32MainWindow() {
-  RemoveTrayIcon();
+  tray_.Hide();
   form_ = nullptr;
   hook_ = nullptr;
   if (window_) DestroyWindow(window_);
-  for (HICON icon : images_) DestroyIcon(icon);
+  DestroyImages();
   if (font_) DeleteObject(font_);
 }
 
@@ -51,14 +86,17 @@ bool Win32MainWindow::Create(TMainForm& form) {
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &Win32MainWindow::WindowProc;
   wc.hInstance = instance_;
-  wc.hIcon = images_[0];
+  wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(kApplicationIconId));
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kMainWindowClass;
   RegisterClassExA(&wc);
 
-  RECT frame = {0, 0, view::kClientWidth, view::kClientHeight};
-  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  // Created at the system's DPI, centred; ApplyDpi sizes it for the DPI of its monitor.
+  const int systemDpi = SystemDpi();
+  RECT frame = {0, 0, ScaleForDpi(layout::kClientWidth, systemDpi),
+                ScaleForDpi(layout::kClientHeight, systemDpi)};
+  AdjustWindowRectForDpi(frame, kStyle, kExStyle, systemDpi);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
@@ -67,12 +105,14 @@ bool Win32MainWindow::Create(TMainForm& form) {
                             height, nullptr, nullptr, instance_, this);
   if (!window_) return false;
   taskbarCreatedMsg_ = RegisterWindowMessageA("TaskbarCreated");
-  AllowShowRequests();
+  // An elevated copy would not hear Explorer's restart otherwise.
+  AllowMessageThroughFilter(window_, taskbarCreatedMsg_);
+  // A second copy started by the user may run with fewer rights than this one.
+  AllowMessageThroughFilter(window_, form_->ShowMainWindowMessage());
   CreateControls();
-  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(images_[0]));
-  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(images_[0]));
+  ApplyDpi(DpiForWindow(window_));
   // The window starts in the notification area: only the tray icon shows.
-  AddTrayIcon();
+  tray_.Show();
   SetTimer(window_, view::kTimer1Id, view::kTimer1IntervalMs, nullptr);
   timerRunning_[0] = true;
   form_->FormCreate();
@@ -80,25 +120,96 @@ bool Win32MainWindow::Create(TMainForm& form) {
 }
 
 void Win32MainWindow::CreateControls() {
-  font_ =
-      CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "Arial");
-  autoRun_ = Child(window_, "BUTTON", "Automatically run", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 8, 121,
-                   25, view::kAutoRunCheckBoxId);
-  logo_ = Child(window_, "STATIC", "", SS_OWNERDRAW | SS_NOTIFY, 144, 8, 59, 14, view::kLogoId);
-  // A drop-down list's height includes its list: 8 rows are visible when it drops down.
-  combo_ = Child(window_, WC_COMBOBOXA, "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 8, 38, 193,
-                 19 + 8 * 16, view::kAppComboId);
-  SendMessageA(combo_, CB_SETMINVISIBLE, 8, 0);
-  label_ = Child(window_, "STATIC", "", SS_SUNKEN | SS_LEFT, 8, 72, 193, 17, view::kContactLabelId);
-  status_ = Child(window_, STATUSCLASSNAMEA, "", 0, 0, 0, 0, 0, view::kStatusBarId);
-  RECT client;
-  GetClientRect(window_, &client);
-  MoveWindow(status_, 0, client.bottom - 21, client.right, 21, TRUE);
+  // Creation order is the Tab order: check box, logo, combo box.
+  autoRun_ = Child(window_, "BUTTON", "Automatically run", BS_AUTOCHECKBOX | WS_TABSTOP,
+                   view::kAutoRunCheckBoxId);
+  logo_ = Child(window_, "BUTTON", kLogoAccessibleName, BS_OWNERDRAW | WS_TABSTOP, view::kLogoId);
+  SetWindowSubclass(logo_, &LogoProc, 0, 0);
+  combo_ = Child(window_, WC_COMBOBOXA, "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                 view::kAppComboId);
+  SendMessageA(combo_, CB_SETMINVISIBLE, layout::kComboVisibleRows, 0);
+  label_ = Child(window_, "STATIC", "", SS_SUNKEN | SS_LEFT | SS_NOPREFIX, view::kContactLabelId);
+  // Placed by LayOut like the others, not by itself at the parent's bottom with its own height.
+  status_ = Child(window_, STATUSCLASSNAMEA, "", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                  view::kStatusBarId);
   int fill[1] = {-1};
   SendMessageA(status_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(fill));
-  for (HWND control : {autoRun_, combo_, label_, status_}) {
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+}
+
+// --- DPI ----------------------------------------------------------------------------------------
+
+void Win32MainWindow::ApplyDpi(int dpi) {
+  dpi_ = SaneDpi(dpi);
+  HFONT old = font_;
+  font_ = CreateFontA(-ScaleForDpi(layout::kFontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                      FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                      CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
+  for (HWND control : {autoRun_, logo_, combo_, label_, status_}) {
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   }
+  if (old) DeleteObject(old);
+  DestroyImages();
+  CreateImages();
+  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigImages_[image_]));
+  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallImages_[image_]));
+  tray_.ImagesChanged();
+  LayOut();
+}
+
+void Win32MainWindow::LayOut() {
+  RECT frame = {0, 0, ScaleForDpi(layout::kClientWidth, dpi_),
+                ScaleForDpi(layout::kClientHeight, dpi_)};
+  AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Place(autoRun_, ScaleForDpi(layout::kAutoRun, dpi_));
+  Place(logo_, ScaleForDpi(layout::kLogo, dpi_));
+  // A drop-down list's height includes its list: the rows visible when it drops down.
+  LayoutRect combo = ScaleForDpi(layout::kAppCombo, dpi_);
+  const auto itemHeight = static_cast<int>(SendMessageA(combo_, CB_GETITEMHEIGHT, 0, 0));
+  combo.height += layout::kComboVisibleRows * std::max(itemHeight, 1) + 2;
+  Place(combo_, combo);
+  Place(label_, ScaleForDpi(layout::kContactLabel, dpi_));
+  Place(status_, ScaleForDpi(layout::kStatusBar, dpi_));
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Win32MainWindow::CreateImages() {
+  const int small = SystemMetricForDpi(SM_CXSMICON, dpi_);
+  const int big = SystemMetricForDpi(SM_CXICON, dpi_);
+  for (int i = 0; i < 2; ++i) {
+    smallImages_[i] = CreateStateIcon(i, small);
+    bigImages_[i] = CreateStateIcon(i, big);
+  }
+}
+
+void Win32MainWindow::DestroyImages() {
+  for (HICON* icons : {smallImages_, bigImages_}) {
+    for (int i = 0; i < 2; ++i) {
+      if (icons[i]) DestroyIcon(icons[i]);
+      icons[i] = nullptr;
+    }
+  }
+}
+
+void Win32MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyDpi(dpi);
+}
+
+// --- Focus --------------------------------------------------------------------------------------
+
+void Win32MainWindow::RememberFocus() {
+  HWND focus = GetFocus();
+  if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+}
+
+void Win32MainWindow::RestoreFocus() {
+  HWND target = lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : combo_;
+  // The combo box's list or edit part counts as the combo box.
+  if (target != autoRun_ && target != logo_) target = combo_;
+  SetFocus(target);
 }
 
 // --- Messages -----------------------------------------------------------------------------------
@@ -135,23 +246,32 @@ LRESULT Win32MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   if (msg == taskbarCreatedMsg_ && taskbarCreatedMsg_ != 0) {
-    // Explorer restarted: our icon went with the old taskbar.
-    if (trayIconShown_) {
-      trayIconShown_ = false;
-      AddTrayIcon();
-    }
+    // Explorer (re)started: our icon went with the old taskbar, or never made it to it.
+    tray_.OnTaskbarCreated();
     return true;
   }
   switch (msg) {
     case WM_TIMER:
       if (wParam == view::kTimer1Id) form_->Timer1Timer();
       if (wParam == view::kTimer2Id) form_->Timer2Timer();
+      if (wParam == kTrayRetryTimerId) tray_.OnRetryTimer();
+      return true;
+    case WM_DPICHANGED:
+      if (lParam == 0) return false;
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return true;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        RememberFocus();
+      } else {
+        RestoreFocus();
+      }
       return true;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return true;
     case view::kTrayCallbackMessage:
-      OnTrayMessage(lParam);
+      OnTrayMessage(wParam, lParam);
       return true;
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
@@ -166,7 +286,9 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       result = TRUE;
       return true;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) != SC_MINIMIZE) return false;
+      // The caption's close box goes to the notification area like minimizing does; only "E&xit"
+      // and a WM_CLOSE from another program end TELVARO.
+      if ((wParam & 0xFFF0) != SC_MINIMIZE && (wParam & 0xFFF0) != SC_CLOSE) return false;
       MinimizeToTray();
       return true;
     case WM_CLOSE:
@@ -175,7 +297,7 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_DESTROY:
       KillTimer(window_, view::kTimer1Id);
       KillTimer(window_, view::kTimer2Id);
-      RemoveTrayIcon();
+      tray_.Hide();
       if (form_) form_->FormDestroy();
       PostQuitMessage(0);
       return true;
@@ -190,7 +312,7 @@ void Win32MainWindow::OnCommand(int id, int notification) {
       if (notification == CBN_SELCHANGE) form_->combo_AppSelChange();
       return;
     case view::kLogoId:
-      if (notification == STN_CLICKED) {
+      if (notification == BN_CLICKED) {
         ShellExecuteA(window_, "open", kLogoLink, nullptr, nullptr, SW_SHOWNORMAL);
       }
       return;
@@ -225,84 +347,90 @@ void Win32MainWindow::Forget() {
 }
 
 // A second copy asks us to show the window; it may run with lower rights than we do.
-void Win32MainWindow::AllowShowRequests() {
-  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  auto filter = user32 ? reinterpret_cast<FilterFn>(reinterpret_cast<void*>(
-                             GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
-                       : nullptr;
-  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
-  if (filter && form_->ShowMainWindowMessage() != 0) {
-    filter(window_, form_->ShowMainWindowMessage(), kAllow, nullptr);
-  }
-}
-
 // --- Tray icon ----------------------------------------------------------------------------------
 
-void Win32MainWindow::OnTrayMessage(LPARAM lParam) {
-  if (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) ShowTrayMenu();
+void Win32MainWindow::OnTrayMessage(WPARAM wParam, LPARAM lParam) {
+  // Version 4: the event in the low word of lParam, the anchor (the click, or the icon when the
+  // keyboard chose it) in wParam. Older shells: the event is lParam, the pointer is the anchor.
+  const unsigned event = tray_.Version4() ? LOWORD(lParam) : static_cast<unsigned>(lParam);
+  if (!tray_.WantsMenu(event)) return;
+  POINT at;
+  if (tray_.Version4()) {
+    at = {static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))};
+  } else {
+    GetCursorPos(&at);
+  }
+  ShowTrayMenu(at);
 }
 
-void Win32MainWindow::ShowTrayMenu() {
+void Win32MainWindow::ShowTrayMenu(POINT at) {
   HMENU menu = CreatePopupMenu();
   AppendMenuA(menu, MF_STRING, view::kMenuRestoreId, "&Open TELVARO");
   AppendMenuA(menu, MF_STRING, view::kMenuExitId, "E&xit");
-  POINT at;
-  GetCursorPos(&at);
   // The menu closes properly only when our window is in front while it is open.
   SetForegroundWindow(window_);
-  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+  tray_.MenuOpened();
+  const UINT command = static_cast<UINT>(TrackPopupMenu(
+      menu, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, window_, nullptr));
+  // The key state is that of the last input the menu took: Esc if that is what closed it.
+  const bool escape = command == 0 && GetKeyState(VK_ESCAPE) < 0;
   PostMessageA(window_, WM_NULL, 0, 0);
   DestroyMenu(menu);
+  tray_.MenuClosed(escape);
+  // Posted, as the menu itself would: "E&xit" then closes the window after this handler is done.
+  if (command != 0) PostMessageA(window_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
 void Win32MainWindow::RestoreFromTray() {
   ShowWindow(window_, SW_RESTORE);
   ShowWindow(window_, SW_SHOW);
   SetForegroundWindow(window_);
-  RemoveTrayIcon();
+  lastFocus_ = combo_;
+  SetFocus(combo_);
+  tray_.Hide();
 }
 
 void Win32MainWindow::MinimizeToTray() {
+  RememberFocus();
   ShowWindow(window_, SW_HIDE);
-  AddTrayIcon();
+  tray_.Show();
 }
 
-void Win32MainWindow::AddTrayIcon() {
-  if (trayIconShown_) return;
+bool Win32MainWindow::Shell::Send(DWORD action, const TrayIconContent* content) {
   NOTIFYICONDATAA data = {};
   data.cbSize = sizeof data;
-  data.hWnd = window_;
+  data.hWnd = owner_.window_;
   data.uID = view::kTrayIconId;
-  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = view::kTrayCallbackMessage;
-  data.hIcon = images_[image_];
-  std::strncpy(data.szTip, kApplicationTitle, sizeof data.szTip - 1);
-  trayIconShown_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+  if (content) {
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
+    data.uCallbackMessage = view::kTrayCallbackMessage;
+    data.hIcon = owner_.smallImages_[content->image == 1 ? 1 : 0];
+    std::strncpy(data.szTip, content->tip.c_str(), sizeof data.szTip - 1);
+  }
+  if (action == NIM_SETVERSION) data.uVersion = kNotifyIconVersion4;
+  return Shell_NotifyIconA(action, &data) != FALSE;
 }
 
-void Win32MainWindow::RemoveTrayIcon() {
-  if (!trayIconShown_ || !window_) return;
-  NOTIFYICONDATAA data = {};
-  data.cbSize = sizeof data;
-  data.hWnd = window_;
-  data.uID = view::kTrayIconId;
-  Shell_NotifyIconA(NIM_DELETE, &data);
-  trayIconShown_ = false;
+bool Win32MainWindow::Shell::Add(const TrayIconContent& content) {
+  return owner_.window_ && Send(NIM_ADD, &content);
 }
-
-void Win32MainWindow::UpdateTrayIcon() {
-  if (!trayIconShown_) return;
-  NOTIFYICONDATAA data = {};
-  data.cbSize = sizeof data;
-  data.hWnd = window_;
-  data.uID = view::kTrayIconId;
-  data.uFlags = NIF_ICON;
-  data.hIcon = images_[image_];
-  Shell_NotifyIconA(NIM_MODIFY, &data);
+bool Win32MainWindow::Shell::SetVersion4() { return Send(NIM_SETVERSION, nullptr); }
+bool Win32MainWindow::Shell::Modify(const TrayIconContent& content) {
+  return Send(NIM_MODIFY, &content);
 }
+void Win32MainWindow::Shell::Delete() {
+  if (owner_.window_) Send(NIM_DELETE, nullptr);
+}
+void Win32MainWindow::Shell::SetFocus() { Send(NIM_SETFOCUS, nullptr); }
+void Win32MainWindow::Shell::StartRetryTimer() {
+  SetTimer(owner_.window_, kTrayRetryTimerId, kTrayRetryIntervalMs, nullptr);
+}
+void Win32MainWindow::Shell::StopRetryTimer() { KillTimer(owner_.window_, kTrayRetryTimerId); }
 
-void Win32MainWindow::DrawLogo(const DRAWITEMSTRUCT& item) { DrawLogoInto(item.hDC, item.rcItem); }
+void Win32MainWindow::DrawLogo(const DRAWITEMSTRUCT& item) {
+  const bool focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0;
+  DrawLogoInto(item.hDC, item.rcItem, font_, focused);
+}
 
 // --- MainWindowView -----------------------------------------------------------------------------
 
@@ -327,14 +455,20 @@ void Win32MainWindow::SetAutoRunChecked(bool checked) {
 }
 
 void Win32MainWindow::SetStatusText(const std::string& text) {
+  // The presence poll repeats the same line every 5 s: only a change is drawn and sent.
+  if (text == statusText_) return;
+  statusText_ = text;
   SendMessageA(status_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  tray_.SetStatus(text);
 }
 
 void Win32MainWindow::SetStateImage(int imageIndex) {
-  image_ = imageIndex == 1 ? 1 : 0;
-  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(images_[image_]));
-  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(images_[image_]));
-  UpdateTrayIcon();
+  const int image = imageIndex == 1 ? 1 : 0;
+  if (image == image_) return;
+  image_ = image;
+  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigImages_[image_]));
+  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallImages_[image_]));
+  tray_.SetImage(image_);
 }
 
 void Win32MainWindow::SetContactLabel(const std::string& text) {

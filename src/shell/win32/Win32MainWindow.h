@@ -7,6 +7,7 @@
 // The portable headers come before <windows.h>: their message constants share the names of its
 // macros.
 #include "shell/MainWindowView.h"
+#include "shell/TrayIcon.h"
 
 #include <windows.h>
 
@@ -27,6 +28,8 @@ class Win32MainWindow final : public MainWindowView {
   // MainWindowHost
   Hwnd MainWindowHandle() override { return reinterpret_cast<Hwnd>(window_); }
   void HookMainWindow(MainWindowHookProc hook) override { hook_ = std::move(hook); }
+  // The window the message loop hands to IsDialogMessage (Tab, Shift+Tab, Space, Enter).
+  HWND DialogWindow() const { return window_; }
   void UnhookMainWindow() override { hook_ = nullptr; }
 
   // MainWindowView
@@ -52,17 +55,39 @@ class Win32MainWindow final : public MainWindowView {
   bool OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   void CreateControls();
   void OnCommand(int id, int notification);
-  void OnTrayMessage(LPARAM lParam);
-  void ShowTrayMenu();
+  void OnTrayMessage(WPARAM wParam, LPARAM lParam);
+  void ShowTrayMenu(POINT at);
   void RestoreFromTray();
   void MinimizeToTray();
-  void AddTrayIcon();
-  void RemoveTrayIcon();
-  void UpdateTrayIcon();
   void Close();
   void Forget();
-  void AllowShowRequests();
   void DrawLogo(const DRAWITEMSTRUCT& item);
+
+  // Sizes, font and images for the window's DPI; again whenever the DPI changes.
+  void ApplyDpi(int dpi);
+  void LayOut();
+  void CreateImages();
+  void DestroyImages();
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  void RememberFocus();
+  void RestoreFocus();
+
+  // The Shell_NotifyIcon calls and the retry timer, for TrayIcon.
+  class Shell final : public TrayIconShell {
+   public:
+    explicit Shell(Win32MainWindow& owner) : owner_(owner) {}
+    bool Add(const TrayIconContent& content) override;
+    bool SetVersion4() override;
+    bool Modify(const TrayIconContent& content) override;
+    void Delete() override;
+    void SetFocus() override;
+    void StartRetryTimer() override;
+    void StopRetryTimer() override;
+
+   private:
+    bool Send(DWORD action, const TrayIconContent* content);
+    Win32MainWindow& owner_;
+  };
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
@@ -72,9 +97,15 @@ class Win32MainWindow final : public MainWindowView {
   HWND status_ = nullptr;
   HWND logo_ = nullptr;
   HFONT font_ = nullptr;
-  HICON images_[2] = {nullptr, nullptr};
+  int dpi_ = 96;
+  // The state images at the small (caption, tray) and big (Alt+Tab) icon sizes of the DPI.
+  HICON smallImages_[2] = {nullptr, nullptr};
+  HICON bigImages_[2] = {nullptr, nullptr};
   int image_ = 0;
-  bool trayIconShown_ = false;
+  std::string statusText_;
+  HWND lastFocus_ = nullptr;
+  Shell trayShell_{*this};
+  TrayIcon tray_{trayShell_};
   bool timerRunning_[2] = {false, false};
   UINT taskbarCreatedMsg_ = 0;
   TMainForm* form_ = nullptr;

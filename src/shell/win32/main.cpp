@@ -41,6 +41,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    // Tab, Shift+Tab, Space and Enter move between and work the window's controls.
+    if (view.DialogWindow() && IsDialogMessageA(view.DialogWindow(), &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
