@@ -25,7 +25,8 @@ inline constexpr std::uint16_t kConsumerPage = 0x0C;
 struct HidUsage {
   std::uint16_t page = 0;
   std::uint16_t id = 0;
-  auto operator<=>(const HidUsage&) const = default;
+  // clang-tidy 14 takes the 0 of a defaulted comparison's result for a null pointer.
+  auto operator<=>(const HidUsage&) const = default;  // NOLINT(modernize-use-nullptr)
 };
 
 // One button usage of the input reports (HIDP_BUTTON_CAPS, ranges expanded).

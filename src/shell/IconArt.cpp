@@ -9,8 +9,8 @@ namespace telvaro {
 namespace {
 
 struct Point {
-  double x;
-  double y;
+  double x = 0;
+  double y = 0;
 };
 
 // Distance from p to the segment a-b.
@@ -26,10 +26,10 @@ double SegmentDistance(Point p, Point a, Point b) {
 // and the mouth piece at its lower-right end, both turned towards the speaker's face. Unit
 // coordinates, y downwards.
 bool InHandset(Point p) {
-  constexpr Point kCentre{0.24, 0.76};  // of the handle's arc
-  constexpr double kRadius = 0.40;
-  constexpr Point kEar{0.30, 0.365};
-  constexpr Point kMouth{0.635, 0.70};
+  static constexpr Point kCentre{0.24, 0.76};  // of the handle's arc
+  static constexpr double kRadius = 0.40;
+  static constexpr Point kEar{0.30, 0.365};
+  static constexpr Point kMouth{0.635, 0.70};
   const double dx = p.x - kCentre.x;
   const double dy = p.y - kCentre.y;
   // Between the two ends' directions from the centre (both up and to the right of it).
