@@ -19,13 +19,14 @@ namespace {
 
 constexpr char kLibraryName[] = "CM_HID.dll";
 
-std::string ExeFolder() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+// UTF-16: a folder name outside the ANSI code page has no ANSI spelling that names the file.
+std::wstring ExeFolder() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return {};
-  std::string folder(path, length);
-  const std::size_t slash = folder.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+  std::wstring folder(path, length);
+  const std::size_t slash = folder.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
 }
 
 // Finds `name`, as the library's .def exports it or with the underscore a 32-bit C compiler
@@ -42,13 +43,14 @@ bool Find(HMODULE module, const char* name, Fn& fn) {
 
 std::unique_ptr<CmHidLibrary> CmHidLibrary::LoadBesideExe(std::string& notice) {
   notice.clear();
-  const std::string folder = ExeFolder();
+  const std::wstring folder = ExeFolder();
   if (folder.empty()) return nullptr;
-  const std::string path = folder + kLibraryName;
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
+  const std::string name = kLibraryName;
+  const std::wstring path = folder + std::wstring(name.begin(), name.end());
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
   // A full path, and the DLL's own folder for its dependencies: never a CM_HID.dll found
   // elsewhere on the search path.
-  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) {
     // The vendor's library is 32-bit; the 64-bit build cannot load it.
     notice = std::string(kLibraryName) + " cannot be loaded: handset library not used.";
