@@ -21,7 +21,4 @@ inline constexpr unsigned kTimer2Id = 2;
 inline constexpr unsigned kTimer1IntervalMs = 5000;
 inline constexpr unsigned kTimer2IntervalMs = 1000;
 
-inline constexpr int kClientWidth = 210;
-inline constexpr int kClientHeight = 117;
-
 }  // namespace telvaro::view
