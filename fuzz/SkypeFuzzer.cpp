@@ -36,14 +36,21 @@ class StubWindows : public WindowsApi {
   bool ShowWindow(Hwnd, int) override { return false; }
   bool SetForegroundWindow(Hwnd) override { return false; }
   Hwnd GetForegroundWindow() override { return 0; }
-  LResult SendMessageA(Hwnd hwnd, UInt msg, WParam, LParam lParam) override {
-    if (hwnd != kSkypeApiWindow || msg != win::WM_COPYDATA) return 0;
+  LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override {
+    LResult result = 0;
+    TrySendMessageA(hwnd, msg, wParam, lParam, &result);
+    return result;
+  }
+  bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam, LParam lParam, LResult* result) override {
+    *result = 0;
+    if (hwnd != kSkypeApiWindow || msg != win::WM_COPYDATA) return false;
     const auto* data = reinterpret_cast<const CopyDataStruct*>(lParam);
     if (data->cbData == 0 || data->cbData > kMaxCommandLength + 1) __builtin_trap();
     const auto* bytes = static_cast<const char*>(data->lpData);
     if (bytes[data->cbData - 1] != '\0') __builtin_trap();
     checksum_ += std::strlen(bytes);
-    return 1;
+    *result = 1;
+    return true;
   }
   LResult SendMessageTimeoutA(Hwnd, UInt, WParam, LParam, UInt, UInt,
                               std::uintptr_t* result) override {
@@ -53,6 +60,10 @@ class StubWindows : public WindowsApi {
   bool PostMessageA(Hwnd, UInt, WParam, LParam) override { return false; }
   bool ReplyMessage(LResult) override { return false; }
   void keybd_event(std::uint8_t, std::uint8_t, std::uint32_t, std::uintptr_t) override {}
+  std::int16_t GetAsyncKeyState(int) override { return 0; }
+  UInt MapVirtualKeyA(UInt, UInt) override { return 0; }
+  std::uint32_t GetTickCount() override { return ticks_ += 10; }
+  void WaitServingSentMessages(std::uint32_t) override {}
   UInt RegisterWindowMessageA(const char* name) override {
     return std::strcmp(name, "SkypeControlAPIAttach") == 0 ? 0xC100 : 0xC101;
   }
@@ -89,6 +100,7 @@ class StubWindows : public WindowsApi {
 
  private:
   std::size_t checksum_ = 0;
+  std::uint32_t ticks_ = 0;
 };
 
 class StubHost : public MainWindowHost {

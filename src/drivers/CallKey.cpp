@@ -17,7 +17,12 @@ void CallSkype(TMainForm& form, WindowsApi& api) {
     return;
   }
   if (form.RingingCallId != 0) {
-    form.FSkype->SetCallProperty(form.RingingCallId, TSkypeCallProperty::Status, kSkypeAnswer);
+    // A busy Skype that never got the answer still rings: the next press must answer it again.
+    if (!form.FSkype->SetCallProperty(form.RingingCallId, TSkypeCallProperty::Status,
+                                      kSkypeAnswer)) {
+      form.ShowTargetNotResponding();
+      return;
+    }
     form.FSkype->HookOff();
     // The buzzer stops when Skype reports the call in progress.
     form.ActiveCallId = form.RingingCallId;
@@ -31,12 +36,13 @@ void CallSkype(TMainForm& form, WindowsApi& api) {
     return;
   }
   // The dial copy outlives the call, so a press with nothing new dialled redials it.
+  // A call Skype never heard of keeps what was dialled for the next press.
   if (!form.FDialCopy.empty()) {
+    if (!form.FSkype->PlaceCall(form.FDialCopy)) return form.ShowTargetNotResponding();
     form.FDialBuffer.clear();
-    form.FSkype->PlaceCall(form.FDialCopy);
   } else if (!form.FDialBuffer.empty()) {
+    if (!form.FSkype->PlaceCall(form.FDialBuffer)) return form.ShowTargetNotResponding();
     form.FDialCopy = form.FDialBuffer;
-    form.FSkype->PlaceCall(form.FDialBuffer);
     form.FDialBuffer.clear();
   }
   form.BringSkypeForward();

@@ -11,10 +11,14 @@ using namespace keydata;
 namespace {
 
 // Skype reports the call's end, and that report stops the buzzer; a hang-up with no call known
-// still puts Skype on hook.
+// still puts Skype on hook. A call Skype was not told to end is kept, so the next press ends it.
 void HangUpSkype(TMainForm& form) {
   std::int32_t& callId = form.ActiveCallId != 0 ? form.ActiveCallId : form.RingingCallId;
-  if (callId != 0) form.FSkype->SetCallProperty(callId, TSkypeCallProperty::Status, kSkypeFinish);
+  if (callId != 0 &&
+      !form.FSkype->SetCallProperty(callId, TSkypeCallProperty::Status, kSkypeFinish)) {
+    form.ShowTargetNotResponding();
+    return;
+  }
   form.FSkype->HookOn();
   callId = 0;
 }
@@ -94,6 +98,7 @@ bool HangUpVoip(KeyTools& t, const VoipApp& voip) {
 
 void TMainForm::HandleHangUpKey() {
   KeyTools tools{*this, api_, techniques_, finders_, Found};
+  techniques_.ForgetRefusals();
   bool silence = false;
   switch (CurrentAppCode) {
     case app::Skype:
@@ -122,7 +127,9 @@ void TMainForm::HandleHangUpKey() {
       silence = RunMainWindowStep(tools, kHangUpKeySteps, CurrentAppCode);
       break;
   }
-  if (silence) handset_.StopBuzzer();
+  // A target found running as administrator counts as found: the actions were skipped, but the
+  // user still silenced the handset.
+  if (silence || techniques_.RefusedAsAdministrator()) handset_.StopBuzzer();
 }
 
 }  // namespace telvaro

@@ -74,7 +74,7 @@ void Net2PhoneKey(Techniques& t, WindowsApi& api, Finders& finders, const FoundW
   t.RestoreAndActivate(main);
   api.EnumChildWindows(main, finders.Proc(&Finders::FindNet2PhoneControls));
   const Hwnd edit = found.Net2PhoneEdit;
-  t.AppendToEdit(edit);
+  if (!t.AppendToEdit(edit)) return;
   if (k.key == '#') {
     t.SendShiftedHash(edit);
   } else {

@@ -1,5 +1,7 @@
 #include "drivers/Techniques.h"
 
+#include <algorithm>
+
 namespace telvaro {
 
 namespace {
@@ -37,24 +39,67 @@ Hwnd Techniques::LocateTarget(Lookup lookup) {
 // documented way in is the Alt key: the system enables SetForegroundWindow again when Alt is
 // pressed (it also makes us the program that caused the last input). Alt is held only across the
 // second attempt, so the window that loses the foreground sees a press and the one that gains it
-// a release, and neither sees the lone Alt tap that would open its menu. Where the first attempt
-// succeeds (no lock, or we may), nothing else happens.
+// a release. Where even that is refused, an unassigned key goes between our press and release,
+// so the user's window never sees a lone Alt tap, which would open its menu bar. While the user
+// holds Alt, our own press would add nothing and our release would cut theirs short: then there
+// is no second attempt. Where the first attempt succeeds (no lock, or we may), nothing else
+// happens.
 bool Techniques::BringToFront(Hwnd h) {
   keysFor_ = h;
-  if (api_.SetForegroundWindow(h)) return true;
+  if (api_.SetForegroundWindow(h)) return AwaitForeground(h);
   // A window that is gone cannot come forward, Alt or not.
   if (h == 0 || api_.GetWindowThreadProcessId(h, nullptr) == 0) return false;
-  api_.keybd_event(win::VK_MENU, 0, 0, 0);
-  const bool inFront = api_.SetForegroundWindow(h);
-  api_.keybd_event(win::VK_MENU, 0, win::KEYEVENTF_KEYUP, 0);
+  if (api_.GetAsyncKeyState(win::VK_MENU) < 0) return false;
+  const auto altScan =
+      static_cast<std::uint8_t>(api_.MapVirtualKeyA(win::VK_MENU, win::MAPVK_VK_TO_VSC));
+  api_.keybd_event(win::VK_MENU, altScan, 0, 0);
+  // The release waits for the activation, so that it goes to the window that came forward.
+  const bool inFront = api_.SetForegroundWindow(h) && AwaitForeground(h);
+  if (!inFront) {
+    api_.keybd_event(win::VK_UNASSIGNED, 0, 0, 0);
+    api_.keybd_event(win::VK_UNASSIGNED, 0, win::KEYEVENTF_KEYUP, 0);
+  }
+  api_.keybd_event(win::VK_MENU, altScan, win::KEYEVENTF_KEYUP, 0);
   return inFront;
+}
+
+// SetForegroundWindow returns before another program's window is in front: the system completes
+// the activation when that program next handles its messages. Deciding at once would find the
+// old window still in front and drop the first key after every switch; so wait a little, serving
+// the messages sent to us meanwhile, until the window is in front or another window of its
+// program came forward instead (a dialog it opened). One of its windows that was in front
+// already proves nothing until the wait is over: the keys would go there rather than to h.
+bool Techniques::AwaitForeground(Hwnd h) {
+  constexpr std::uint32_t kPollMs = 10;
+  const std::uint32_t start = api_.GetTickCount();
+  const Hwnd before = api_.GetForegroundWindow();
+  for (Hwnd front = before;; front = api_.GetForegroundWindow()) {
+    if (front == h) return true;
+    std::uint32_t frontProcess = 0;
+    if (front != 0) api_.GetWindowThreadProcessId(front, &frontProcess);
+    const bool ofItsProgram = InTargetsProgram(front, frontProcess);
+    const std::uint32_t waited = api_.GetTickCount() - start;
+    if (ofItsProgram && (front != before || waited >= kActivationWaitMs)) return true;
+    if (waited >= kActivationWaitMs) return false;
+    api_.WaitServingSentMessages(std::min(kPollMs, kActivationWaitMs - waited));
+  }
 }
 
 bool Techniques::Reachable(Hwnd h) {
   std::uint32_t process = 0;
   api_.GetWindowThreadProcessId(h, &process);
   if (!RunsAboveUs(process)) return true;
+  refusedAsAdministrator_ = true;
   ShowTargetProblem(kTargetRunsAsAdministrator);
+  return false;
+}
+
+bool Techniques::Ask(Hwnd h, UInt msg, WParam wParam, LParam lParam, LResult* result) {
+  if (result != nullptr) *result = 0;
+  // A control that was never found has nothing to answer; that is not a program hanging.
+  if (h == 0) return false;
+  if (api_.TrySendMessageA(h, msg, wParam, lParam, result)) return true;
+  ShowTargetProblem(kTargetNotResponding);
   return false;
 }
 
@@ -76,12 +121,7 @@ bool Techniques::KeysReachTarget() {
   const Hwnd front = api_.GetForegroundWindow();
   std::uint32_t frontProcess = 0;
   if (front != 0) api_.GetWindowThreadProcessId(front, &frontProcess);
-  bool inFront = front != 0 && front == keysFor_;
-  if (!inFront && frontProcess != 0 && keysFor_ != 0) {
-    std::uint32_t targetProcess = 0;
-    api_.GetWindowThreadProcessId(keysFor_, &targetProcess);
-    inFront = targetProcess == frontProcess;
-  }
+  const bool inFront = front != 0 && (front == keysFor_ || InTargetsProgram(front, frontProcess));
   if (!inFront) {
     ShowTargetProblem(kTargetNotInFront);
     return false;
@@ -91,6 +131,14 @@ bool Techniques::KeysReachTarget() {
     return false;
   }
   return true;
+}
+
+// Another window of the program the keys are meant for (its dialogs) counts as the target.
+bool Techniques::InTargetsProgram(Hwnd front, std::uint32_t frontProcess) {
+  if (front == 0 || frontProcess == 0 || keysFor_ == 0) return false;
+  std::uint32_t targetProcess = 0;
+  api_.GetWindowThreadProcessId(keysFor_, &targetProcess);
+  return targetProcess == frontProcess;
 }
 
 // A level that cannot be read (0) proves nothing either way.
@@ -160,13 +208,18 @@ void Techniques::ClickAt(Hwnd h, int x, int y, Delivery delivery) {
   Deliver(delivery, h, win::WM_LBUTTONUP, kMkLButton, point);
 }
 
-void Techniques::ClearEdit(Hwnd edit) {
-  api_.SendMessageA(edit, win::WM_SETTEXT, 0, reinterpret_cast<LParam>(kEmptyText));
+bool Techniques::ClearEdit(Hwnd edit) {
+  // Nothing to clear where the edit was never found; the digits then go to the main window.
+  return edit == 0 || Ask(edit, win::WM_SETTEXT, 0, reinterpret_cast<LParam>(kEmptyText));
 }
 
-void Techniques::AppendToEdit(Hwnd edit) {
-  const LResult length = api_.SendMessageA(edit, win::WM_GETTEXTLENGTH, 0, 0);
+// A length that was never answered is not 0: moving the caret to the start would put the digits
+// in front of the number.
+bool Techniques::AppendToEdit(Hwnd edit) {
+  LResult length = 0;
+  if (!Ask(edit, win::WM_GETTEXTLENGTH, 0, 0, &length)) return false;
   api_.SendMessageA(edit, win::EM_SETSEL, static_cast<WParam>(length), length);
+  return true;
 }
 
 void Techniques::ClickKeypadChild(const EnumWindowsProc& finder, const Hwnd& field, int x, int y) {
@@ -191,7 +244,8 @@ bool Techniques::PrepareVoipWindow(const VoipApp& app, Delivery contactsClick, b
   ClickButtonByCaption(main, "Contacts", contactsClick);
   RestoreAndActivate(main);
   if (withClearStep) {
-    if (app.clearEditPending == 1) ClearEdit(app.fields.Edit);
+    // An edit that was not cleared still holds the contact: a digit now would extend it.
+    if (app.clearEditPending == 1 && !ClearEdit(app.fields.Edit)) return false;
     app.clearEditPending = 0;
   }
   return true;

@@ -32,10 +32,11 @@ struct TargetFields {
   const std::string& className;
 };
 
-// What the status line says, after the target's title, when keys cannot reach the target. Both
-// show tray image 0, as "not running" does.
+// What the status line says, after the target's title, when a key cannot reach the target. The
+// target runs, so the tray image stays as it is.
 inline constexpr const char* kTargetNotInFront = " is not in front.";
 inline constexpr const char* kTargetRunsAsAdministrator = " runs as administrator.";
+inline constexpr const char* kTargetNotResponding = " is not responding.";
 
 class Techniques {
  public:
@@ -48,13 +49,21 @@ class Techniques {
         showTargetProblem_(std::move(showTargetProblem)) {}
 
   // Every activation of another program's window goes through here: SetForegroundWindow, and
-  // where the system refuses it, once more within its rules (see Techniques.cpp). The window is
-  // remembered as the one the synthesized keys that follow are meant for. True when it came to
-  // the front.
+  // where the system refuses it, once more within its rules (see Techniques.cpp); then a bounded
+  // wait until the activation has taken effect. The window is remembered as the one the
+  // synthesized keys that follow are meant for. True when it came to the front.
   bool BringToFront(Hwnd h);
   // False (after saying so on the status line) when h's program runs with higher rights than
   // ours, which makes the system drop our messages and input to it without an error.
   bool Reachable(Hwnd h);
+  // Whether a look-up since the last ForgetRefusals found the target running with higher rights:
+  // found, though nothing could be done to it.
+  bool RefusedAsAdministrator() const { return refusedAsAdministrator_; }
+  void ForgetRefusals() { refusedAsAdministrator_ = false; }
+
+  // A send whose answer or effect the next step depends on. False (after saying " is not
+  // responding.") when it was not delivered; *result is then 0.
+  bool Ask(Hwnd h, UInt msg, WParam wParam, LParam lParam, LResult* result = nullptr);
 
   // 0 (after ShowTargetNotRunning) when the main window is missing.
   Hwnd LocateTarget(Lookup lookup);
@@ -69,11 +78,13 @@ class Techniques {
   // True when the button was found (and clicked).
   bool ClickButtonByCaption(Hwnd parent, const char* caption, Delivery delivery = Delivery::Send);
   void ClickAt(Hwnd h, int x, int y, Delivery delivery);
-  void ClearEdit(Hwnd edit);
-  void AppendToEdit(Hwnd edit);
+  // Both false when the edit did not answer: then nothing that depends on it may follow.
+  bool ClearEdit(Hwnd edit);
+  bool AppendToEdit(Hwnd edit);
   // The field is read after the finder ran.
   void ClickKeypadChild(const EnumWindowsProc& finder, const Hwnd& field, int x, int y);
-  // False (after ShowTargetNotRunning) when the main window is missing.
+  // False (after ShowTargetNotRunning) when the main window is missing, and when a pending clear
+  // of the number edit did not go through (the flag then stays set).
   bool PrepareVoipWindow(const VoipApp& app, Delivery contactsClick, bool withClearStep);
   void CloseWindowByTitle(const char* title);
   void PostFocusAndKey(Hwnd h, std::uint8_t vk, bool withKeyUp);
@@ -81,6 +92,8 @@ class Techniques {
  private:
   void Deliver(Delivery delivery, Hwnd h, UInt msg, WParam wParam, LParam lParam);
   bool KeysReachTarget();
+  bool AwaitForeground(Hwnd h);
+  bool InTargetsProgram(Hwnd front, std::uint32_t frontProcess);
   bool RunsAboveUs(std::uint32_t processId);
   void ShowTargetProblem(const char* suffix);
 
@@ -90,6 +103,7 @@ class Techniques {
   std::function<void(const char*)> showTargetProblem_;
   Hwnd keysFor_ = 0;            // the window brought forward last
   std::uint32_t ourLevel_ = 0;  // our integrity level, read once
+  bool refusedAsAdministrator_ = false;
 };
 
 }  // namespace telvaro

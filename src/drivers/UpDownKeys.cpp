@@ -27,7 +27,9 @@ void BrowseSkype(KeyTools& t, const char* button) {
   if (t.api.GetForegroundWindow() != skypeMain) return;
   t.api.EnumChildWindows(skypeMain, t.finders.Proc(&Finders::FindSkypeControls));
   const Hwnd pages = t.found.SkypePageControl;
-  if (t.api.SendMessageA(pages, win::TCM_GETCURSEL, 0, 0) != 0) {
+  LResult tab = 0;
+  // A page control that did not answer may well show the contacts already: no click on a guess.
+  if (t.techniques.Ask(pages, win::TCM_GETCURSEL, 0, 0, &tab) && tab != 0) {
     PostClick(t.api, pages, kSkypeTabPoint, 0, 0);
   }
   form.FSkype->ReleaseButton(button);
@@ -71,16 +73,20 @@ void UpIcqPhone(KeyTools& t) {
   t.techniques.RestoreAndActivate(main);
   t.api.EnumChildWindows(main, t.finders.Proc(&Finders::FindIcqPhoneEdit));
   const Hwnd edit = t.found.IcqPhoneEdit;
-  if (t.api.SendMessageA(edit, win::WM_GETTEXTLENGTH, 0, 0) == 0) return;
+  LResult length = 0;
+  if (!t.techniques.Ask(edit, win::WM_GETTEXTLENGTH, 0, 0, &length) || length == 0) return;
   t.techniques.SendKeyTriple(edit, win::VK_BACK, kBackspaceChar);
   std::array<char, kIcqTextMax + 1> buffer{};
-  t.api.SendMessageA(edit, win::WM_GETTEXT, kIcqTextMax, reinterpret_cast<LParam>(buffer.data()));
+  // A text that was never read is not an empty one: writing it back would erase the number.
+  if (!t.techniques.Ask(edit, win::WM_GETTEXT, kIcqTextMax,
+                        reinterpret_cast<LParam>(buffer.data()))) {
+    return;
+  }
   buffer.back() = '\0';
   const std::string text(buffer.data());
-  t.api.SendMessageA(edit, win::WM_SETTEXT, 0, reinterpret_cast<LParam>(text.c_str()));
+  if (!t.techniques.Ask(edit, win::WM_SETTEXT, 0, reinterpret_cast<LParam>(text.c_str()))) return;
   // Setting the text leaves the caret at the start; the next digit must append.
-  const LResult length = t.api.SendMessageA(edit, win::WM_GETTEXTLENGTH, 0, 0);
-  t.api.SendMessageA(edit, win::EM_SETSEL, static_cast<WParam>(length), length);
+  t.techniques.AppendToEdit(edit);
 }
 
 }  // namespace

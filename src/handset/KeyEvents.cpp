@@ -98,7 +98,7 @@ void TMainForm::SkypeCopyData(const std::string& rawdata) {
 }
 
 void TMainForm::BringSkypeForward() {
-  api_.SetForegroundWindow(Found.SkypeMainWindow);
+  techniques_.BringToFront(Found.SkypeMainWindow);
   FSkype->Ping();
   FSkype->FocusSkype();
 }

@@ -81,6 +81,11 @@ inline constexpr int SW_SHOWNORMAL = 1;
 
 inline constexpr Hwnd HWND_BROADCAST = 0xFFFF;
 inline constexpr UInt SMTO_ABORTIFHUNG = 0x0002;
+inline constexpr std::uint32_t ERROR_MESSAGE_SYNC_ONLY = 1159;
+inline constexpr UInt MAPVK_VK_TO_VSC = 0;
+// A virtual key no keyboard layout assigns: pressed between our Alt's press and release, it
+// makes the tap no longer a lone Alt, so the window in front does not open its menu bar.
+inline constexpr std::uint8_t VK_UNASSIGNED = 0xE8;
 
 // Registry.
 inline constexpr Hkey HKEY_CURRENT_USER = 0x80000001;
@@ -106,6 +111,40 @@ inline constexpr UInt MB_OK = 0x0000;
 inline constexpr UInt MB_ICONINFORMATION = 0x0040;
 }  // namespace win
 
+// How long a send to another program waits for its answer. A live program answers in
+// milliseconds; one that is merely busy (loading a contact list, a slow repaint) may take a second
+// or two, and giving up on it then would let a missing answer steer the next step. Once the system
+// counts the receiver as hung (no message pumped for 5 s) a send returns at once whatever this
+// says (SMTO_ABORTIFHUNG), so the longest a key can stall on a program that has just stopped is
+// about this long, once.
+inline constexpr UInt kAnswerTimeoutMs = 5000;
+// How long the pacing WM_NULL behind queued actions waits (see RealWindowsApi.cpp).
+inline constexpr UInt kQueuedActionWaitMs = 500;
+// How long a window brought forward may take to become the foreground window: the system
+// completes the activation of another program's window only when that program next handles its
+// messages.
+inline constexpr UInt kActivationWaitMs = 300;
+
+// The drivers' actions: messages that carry no pointer and whose result nobody reads. The real
+// seam queues these (SendNotifyMessageA) instead of waiting for them, so a slow or hung program
+// gets each exactly once, in order, whenever it handles messages again; every other message is
+// sent and waited for (kAnswerTimeoutMs).
+inline constexpr bool IsQueueableAction(UInt msg) {
+  switch (msg) {
+    case win::WM_KEYDOWN:
+    case win::WM_KEYUP:
+    case win::WM_CHAR:
+    case win::WM_LBUTTONDOWN:
+    case win::WM_LBUTTONUP:
+    case win::BM_CLICK:
+    case win::WM_CLOSE:
+    case win::EM_SETSEL:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Enumeration callbacks return false to stop; the finders always return true.
 using EnumWindowsProc = std::function<bool(Hwnd)>;
 
@@ -129,11 +168,26 @@ class WindowsApi {
   virtual LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
   virtual LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
                                       UInt timeoutMs, std::uintptr_t* result) = 0;
+  // SendMessageA that says whether the receiver handled the message: false when it did not answer
+  // within kAnswerTimeoutMs, is hung, runs above us, or is gone (the SendMessageTimeoutA status
+  // behind it); *result is then 0. A query whose answer steers the next step, and every message
+  // with a pointer, is sent through here, so that a missing answer is never read as a 0.
+  virtual bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                               LResult* result) = 0;
   virtual bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
   virtual bool ReplyMessage(LResult result) = 0;
   virtual void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
                            std::uintptr_t extraInfo) = 0;
   virtual UInt RegisterWindowMessageA(const char* name) = 0;
+  virtual std::int16_t GetAsyncKeyState(int vk) = 0;
+  virtual UInt MapVirtualKeyA(UInt code, UInt mapType) = 0;
+  // Milliseconds since some start; wraps, so only differences mean anything.
+  virtual std::uint32_t GetTickCount() = 0;
+  // Waits up to timeoutMs for a message sent to us and handles the ones that came
+  // (MsgWaitForMultipleObjectsEx on QS_SENDMESSAGE): other programs, Skype among them, must not
+  // wait on us while we wait for them. Posted messages, the handset's keys among them, stay
+  // queued, so no key handler runs inside another.
+  virtual void WaitServingSentMessages(std::uint32_t timeoutMs) = 0;
 
   // Kernel.
   virtual Handle CreateMutexA(bool initialOwner, const char* name) = 0;

@@ -20,7 +20,7 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
       finders_(api, Found, CurrentAppCode),
       techniques_(
           api, TargetFields{FTargetTitle, FTargetClass}, [this] { ShowTargetNotRunning(); },
-          [this](const char* suffix) { ShowStatus(suffix, 0); }),
+          [this](const char* suffix) { ShowTargetProblem(suffix); }),
       showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)) {}
 
 TMainForm::~TMainForm() = default;
@@ -227,6 +227,11 @@ void TMainForm::ShowStatus(const char* suffix, int imageIndex) {
 void TMainForm::ShowTargetRunning() { ShowStatus(" is running.", 1); }
 
 void TMainForm::ShowTargetNotRunning() { ShowStatus(" is not running.", 0); }
+
+// The target runs, so the tray image stays as it is.
+void TMainForm::ShowTargetProblem(const char* suffix) { view_.SetStatusText(FTargetTitle + suffix); }
+
+void TMainForm::ShowTargetNotResponding() { ShowTargetProblem(kTargetNotResponding); }
 
 void TMainForm::SkypePong() {
   FSkypeSeen = true;

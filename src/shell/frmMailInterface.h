@@ -75,6 +75,9 @@ class TMainForm {
   // Status line and icons.
   void ShowTargetRunning();
   void ShowTargetNotRunning();
+  // " is not in front.", " runs as administrator.", " is not responding." after the title.
+  void ShowTargetProblem(const char* suffix);
+  void ShowTargetNotResponding();
 
   // Skype client events.
   void SkypePong();

@@ -104,9 +104,11 @@ bool TSkypeControl::SendCommand(const std::string& command) {
   data.dwData = 0;
   data.cbData = static_cast<std::uint32_t>(command.size() + 1);
   data.lpData = buffer.data();
-  const LResult result = api_.SendMessageA(FApiWindow, win::WM_COPYDATA, host_.MainWindowHandle(),
-                                           reinterpret_cast<LParam>(&data));
-  return result != 0;
+  LResult result = 0;
+  const bool delivered = api_.TrySendMessageA(FApiWindow, win::WM_COPYDATA,
+                                              host_.MainWindowHandle(),
+                                              reinterpret_cast<LParam>(&data), &result);
+  return delivered && result != 0;
 }
 
 bool TSkypeControl::MainWindowHook(TMessage& message) {
@@ -338,19 +340,19 @@ void TSkypeControl::ParseVersion(std::string& rest) {
 
 // --- Commands ----------------------------------------------------------------------------------
 
-void TSkypeControl::SetCallProperty(std::int32_t callId, TSkypeCallProperty property,
+bool TSkypeControl::SetCallProperty(std::int32_t callId, TSkypeCallProperty property,
                                     const std::string& value) {
   const int ordinal = static_cast<int>(property);
   const std::string_view word = WordOf(CallPropertyWords, ordinal);
   if (!IsSupported(CallPropertySettable, ordinal, FProtocol)) {
     ReportNotSupported("Setting call property \"" + std::string(word) +
                        "\" not supported (Protocol " + std::to_string(FProtocol) + ")");
-    return;
+    return false;
   }
-  SendCommand("SET CALL " + std::to_string(callId) + " " + std::string(word) + " " + value);
+  return SendCommand("SET CALL " + std::to_string(callId) + " " + std::string(word) + " " + value);
 }
 
-void TSkypeControl::PlaceCall(const std::string& target) { SendCommand("CALL " + target); }
+bool TSkypeControl::PlaceCall(const std::string& target) { return SendCommand("CALL " + target); }
 
 void TSkypeControl::ReleaseButton(const std::string& button) {
   SendCommand("BTN_RELEASED " + button);

@@ -94,8 +94,10 @@ class TSkypeControl {
   bool MainWindowHook(TMessage& message);
 
   // Commands.
-  void SetCallProperty(std::int32_t callId, TSkypeCallProperty property, const std::string& value);
-  void PlaceCall(const std::string& target);
+  // Both say whether the command reached Skype (SendCommand's result; False also when the
+  // protocol does not allow the property), so that a caller moves its call state on only then.
+  bool SetCallProperty(std::int32_t callId, TSkypeCallProperty property, const std::string& value);
+  bool PlaceCall(const std::string& target);
   void ReleaseButton(const std::string& button);
   bool FocusSkype();
   bool Ping();

@@ -40,6 +40,7 @@ const char* const kQueryPrefixes[] = {
     "GetProcessIntegrityLevel",
     "RegQueryValueExW",
     "GetModuleFileNameW",
+    "GetAsyncKeyState",
 };
 
 }  // namespace
@@ -78,6 +79,7 @@ void SimDesktop::DestroyWindow(Hwnd h) {
   for (Hwnd child : ChildrenOf(h, true)) windows_.erase(child);
   windows_.erase(h);
   if (foreground_ == h) foreground_ = 0;
+  if (!Exists(pendingForeground_)) pendingForeground_ = 0;
 }
 
 bool SimDesktop::Exists(Hwnd h) const { return h != 0 && windows_.count(h) != 0; }
@@ -176,6 +178,8 @@ std::string SimDesktop::Describe(UInt msg, WParam wParam, LParam lParam) const {
 LResult SimDesktop::Deliver(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
   auto it = windows_.find(hwnd);
   if (it == windows_.end()) return 0;
+  // Handling a message, the program also handles its pending activation.
+  CompleteActivation(ProcessOf(hwnd));
   std::string line = MessageName(msg) + " " + Hex(wParam) + " ";
   if (msg == win::WM_SETTEXT) {
     line += Quote(reinterpret_cast<const char*>(lParam));
@@ -239,17 +243,40 @@ LResult SimDesktop::DefaultHandling(SimWindow& w, UInt msg, WParam wParam, LPara
 }
 
 LResult SimDesktop::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  LResult result = 0;
+  TrySendMessageA(hwnd, msg, wParam, lParam, &result);
+  return result;
+}
+
+// Both ways of sending are one send to the program that receives it, so both are traced as
+// SendMessageA; what differs is only whether the caller hears that it was not delivered.
+bool SimDesktop::TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                                 LResult* result) {
   Record("SendMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
+  if (result != nullptr) *result = 0;
   if (hwnd == win::HWND_BROADCAST) {
     std::vector<Hwnd> topLevel = ChildrenOf(0, false);
     for (Hwnd h : topLevel) {
       if (!AboveUs(h) && !Hung(h)) Deliver(h, msg, wParam, lParam);
     }
-    return 1;
+    if (result != nullptr) *result = 1;
+    return true;
   }
-  if (AboveUs(hwnd)) return 0;
-  if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
-  return Deliver(hwnd, msg, wParam, lParam);
+  if (!Exists(hwnd) || AboveUs(hwnd)) return false;
+  if (IsQueueableAction(msg) && (Hung(hwnd) || Busy(hwnd))) {
+    Stall(hwnd, msg, wParam, lParam);
+    return true;
+  }
+  if (Hung(hwnd)) return false;
+  if (Busy(hwnd)) {
+    const std::uint32_t wait = busyUntil_[ProcessOf(hwnd)] - now_;
+    Advance(std::min(wait, kAnswerTimeoutMs));
+    // Cancelled unpicked after the timeout; the window may be gone once it is free.
+    if (wait > kAnswerTimeoutMs || !Exists(hwnd)) return false;
+  }
+  const LResult r = Deliver(hwnd, msg, wParam, lParam);
+  if (result != nullptr) *result = r;
+  return true;
 }
 
 LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
@@ -259,11 +286,15 @@ LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LPar
   std::uintptr_t r = 0;
   if (hwnd == win::HWND_BROADCAST) {
     for (Hwnd h : ChildrenOf(0, false)) {
-      if (!AboveUs(h) && !Hung(h)) Deliver(h, msg, wParam, lParam);
+      if (!AboveUs(h) && !Hung(h) && !Busy(h)) Deliver(h, msg, wParam, lParam);
     }
   } else {
-    if (!Exists(hwnd) || AboveUs(hwnd)) return 0;
-    if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
+    if (!Exists(hwnd) || AboveUs(hwnd) || Hung(hwnd)) return 0;
+    if (Busy(hwnd)) {
+      const std::uint32_t wait = busyUntil_[ProcessOf(hwnd)] - now_;
+      Advance(std::min<std::uint32_t>(wait, timeoutMs));
+      if (wait > timeoutMs || !Exists(hwnd)) return 0;
+    }
     r = static_cast<std::uintptr_t>(Deliver(hwnd, msg, wParam, lParam));
   }
   if (result) *result = r;
@@ -281,11 +312,11 @@ bool SimDesktop::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam)
 }
 
 void SimDesktop::DeliverPosted() {
-  std::deque<Posted> waiting;  // for hung windows
+  std::deque<Posted> waiting;  // for hung and busy windows
   while (!posted_.empty()) {
     Posted p = posted_.front();
     posted_.pop_front();
-    if (Hung(p.hwnd)) {
+    if (Hung(p.hwnd) || Busy(p.hwnd)) {
       waiting.push_back(p);
     } else {
       Deliver(p.hwnd, p.msg, p.wParam, p.lParam);
@@ -429,8 +460,15 @@ bool SimDesktop::SetForegroundWindow(Hwnd hwnd) {
       return false;
     }
   }
-  foreground_ = hwnd;
   altPressed_ = false;
+  if (hwnd == foreground_) return true;
+  if (!lateActivation_ || ProcessOf(hwnd) == kOurProcess) {
+    foreground_ = hwnd;
+    pendingForeground_ = 0;
+    return true;
+  }
+  pendingForeground_ = hwnd;
+  pendingSince_ = now_;
   return true;
 }
 
@@ -438,6 +476,29 @@ Hwnd SimDesktop::GetForegroundWindow() {
   Record("GetForegroundWindow");
   return foreground_;
 }
+
+std::int16_t SimDesktop::GetAsyncKeyState(int vk) {
+  Record("GetAsyncKeyState(" + Hex(static_cast<std::uint64_t>(vk)) + ")");
+  const bool held = vk >= 0 && vk < 256 && heldKeys_.count(static_cast<std::uint8_t>(vk)) != 0;
+  return held ? static_cast<std::int16_t>(0x8000) : std::int16_t{0};
+}
+
+UInt SimDesktop::MapVirtualKeyA(UInt code, UInt mapType) {
+  // The scan codes of a US keyboard for the keys the program presses itself.
+  static const std::map<UInt, UInt> kScanCodes = {{win::VK_MENU, 0x38}, {win::VK_SHIFT, 0x2A}};
+  auto it = kScanCodes.find(code);
+  return mapType == win::MAPVK_VK_TO_VSC && it != kScanCodes.end() ? it->second : 0;
+}
+
+void SimDesktop::HoldKey(std::uint8_t vk, bool held) {
+  if (held) {
+    heldKeys_.insert(vk);
+  } else {
+    heldKeys_.erase(vk);
+  }
+}
+
+void SimDesktop::WaitServingSentMessages(std::uint32_t timeoutMs) { Advance(timeoutMs); }
 
 UInt SimDesktop::RegisterWindowMessageA(const char* name) {
   std::string key = name ? name : "";
@@ -848,36 +909,51 @@ void SimDesktop::Hang(Hwnd h) { hung_.insert(TopLevelOf(h)); }
 
 bool SimDesktop::Hung(Hwnd h) const { return Exists(h) && hung_.count(TopLevelOf(h)) != 0; }
 
-LResult SimDesktop::Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
-  // Queries and messages with a pointer are sent with the timeout alone: cancelled, lost.
-  switch (msg) {
-    case win::WM_GETTEXTLENGTH:
-    case win::TCM_GETCURSEL:
-    case win::WM_SETTEXT:
-    case win::WM_GETTEXT:
-    case win::WM_COPYDATA:
-      return 0;
-    default:
-      break;
-  }
+void SimDesktop::Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
   stalled_.push_back({hwnd, msg, wParam, lParam});
-  return 0;
 }
 
-void SimDesktop::Recover(Hwnd h) {
-  hung_.erase(TopLevelOf(h));
+void SimDesktop::DeliverStalled() {
   std::deque<Posted> still;
   while (!stalled_.empty()) {
     const Posted s = stalled_.front();
     stalled_.pop_front();
-    if (Hung(s.hwnd)) {
+    if (Hung(s.hwnd) || Busy(s.hwnd)) {
       still.push_back(s);
     } else {
       Deliver(s.hwnd, s.msg, s.wParam, s.lParam);
     }
   }
   stalled_ = std::move(still);
+}
+
+void SimDesktop::Recover(Hwnd h) {
+  hung_.erase(TopLevelOf(h));
+  DeliverStalled();
   DeliverPosted();
+}
+
+void SimDesktop::SetBusy(Hwnd h, std::uint32_t ms) { busyUntil_[ProcessOf(h)] = now_ + ms; }
+
+bool SimDesktop::Busy(Hwnd h) const {
+  auto it = busyUntil_.find(ProcessOf(h));
+  return Exists(h) && it != busyUntil_.end() && it->second > now_;
+}
+
+void SimDesktop::Advance(std::uint32_t ms) {
+  now_ += ms;
+  // What waited for a program that is free now is handled first, in order, and with it the
+  // program handles its pending activation.
+  DeliverStalled();
+  if (Exists(pendingForeground_)) CompleteActivation(ProcessOf(pendingForeground_));
+}
+
+void SimDesktop::CompleteActivation(std::uint32_t pumpingProcess) {
+  const Hwnd target = pendingForeground_;
+  if (!Exists(target) || ProcessOf(target) != pumpingProcess) return;
+  if (Hung(target) || Busy(target) || now_ - pendingSince_ < activationDelay_) return;
+  foreground_ = target;
+  pendingForeground_ = 0;
 }
 
 std::vector<std::string> SimDesktop::KeysReceived(Hwnd h) const {

@@ -62,7 +62,10 @@ class SimDesktop : public WindowsApi {
   SimWindow& Window(Hwnd h);
   const SimWindow& Window(Hwnd h) const;
   std::vector<std::string>& Received(Hwnd h) { return Window(h).received; }
-  void SetForeground(Hwnd h) { foreground_ = h; }  // untraced
+  void SetForeground(Hwnd h) {  // untraced, and at once
+    foreground_ = h;
+    pendingForeground_ = 0;
+  }
   Hwnd Foreground() const { return foreground_; }
   void SetBehaviour(Hwnd h, WindowBehaviour behaviour) {
     Window(h).behaviour = std::move(behaviour);
@@ -166,11 +169,17 @@ class SimDesktop : public WindowsApi {
   LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
                               UInt timeoutMs, std::uintptr_t* result) override;
+  bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                       LResult* result) override;
   bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   bool ReplyMessage(LResult result) override;
   void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
                    std::uintptr_t extraInfo) override;
   UInt RegisterWindowMessageA(const char* name) override;
+  std::int16_t GetAsyncKeyState(int vk) override;
+  UInt MapVirtualKeyA(UInt code, UInt mapType) override;
+  std::uint32_t GetTickCount() override { return now_; }
+  void WaitServingSentMessages(std::uint32_t timeoutMs) override;
   Handle CreateMutexA(bool initialOwner, const char* name) override;
   std::uint32_t GetLastError() override;
   std::string GetModuleFileNameA() override;
@@ -226,13 +235,26 @@ class SimDesktop : public WindowsApi {
     levels_[processId] = level;
   }
   // A hung window: its top-level window's thread stops handling messages. As through the real
-  // seam, a send to any of those windows returns 0 at once; an action (keys, clicks, button
-  // clicks, closes, caret moves) is delivered when the window recovers, in the order sent, while a
-  // query (WM_GETTEXTLENGTH, TCM_GETCURSEL) or a message with a pointer (WM_SETTEXT, WM_GETTEXT,
-  // WM_COPYDATA) is lost. Posted messages wait as well.
+  // seam, a send to any of those windows returns at once; an action (IsQueueableAction: keys,
+  // clicks, button clicks, closes, caret moves) is delivered when the window recovers, in the
+  // order sent, while any other message (a query, a message with a pointer) is not delivered and
+  // TrySendMessageA says so. Posted messages wait as well.
   void Hang(Hwnd h);
   void Recover(Hwnd h);
   bool Hung(Hwnd h) const;
+  // A slow window: its program is busy for the next `ms` of the desktop's clock, short of hung. A
+  // send that must be answered waits for it (the clock moves on) when that is within
+  // kAnswerTimeoutMs, and is cancelled, not delivered, after kAnswerTimeoutMs when not; queued
+  // actions and posted messages are handled, in order, when it is free again.
+  void SetBusy(Hwnd h, std::uint32_t ms);
+  // Activation as Windows does it: SetForegroundWindow on another program's window succeeds, but
+  // the window becomes the foreground window only when that program next handles its messages
+  // (a message delivered to it, or while we wait), and not before `ms` have passed when set. Our
+  // own windows come forward at once. Off, every activation completes at once.
+  void SetLateActivation(bool on) { lateActivation_ = on; }
+  void SetActivationDelay(std::uint32_t ms) { activationDelay_ = ms; }
+  // The user holds a key down (GetAsyncKeyState reads it).
+  void HoldKey(std::uint8_t vk, bool held);
   // The "key ..." lines among what the window received.
   std::vector<std::string> KeysReceived(Hwnd h) const;
 
@@ -295,7 +317,20 @@ class SimDesktop : public WindowsApi {
   Hwnd TopLevelOf(Hwnd h) const;
   std::uint32_t LevelOf(std::uint32_t processId) const;
   bool AboveUs(Hwnd h) const;
-  LResult Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam);
+  void Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam);
+  bool Busy(Hwnd h) const;
+  // The clock moves on by ms: busy programs that come free handle what waits for them, and a
+  // pending activation whose program handles messages completes.
+  void Advance(std::uint32_t ms);
+  void DeliverStalled();
+  void CompleteActivation(std::uint32_t pumpingProcess);
+  std::uint32_t now_ = 0;
+  std::map<std::uint32_t, std::uint32_t> busyUntil_;  // by process
+  bool lateActivation_ = true;
+  std::uint32_t activationDelay_ = 0;
+  Hwnd pendingForeground_ = 0;
+  std::uint32_t pendingSince_ = 0;
+  std::set<std::uint8_t> heldKeys_;
   bool foregroundLock_ = false;
   bool menuActive_ = false;
   bool altPressed_ = false;  // since the foreground last changed

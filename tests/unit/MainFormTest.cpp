@@ -218,6 +218,7 @@ TEST(SingleInstance, OnlyASecondCopyBringsTheFirstForward) {
     desktop.AddWindow("TMainForm", "Other caption");
     Hwnd running = desktop.AddWindow("TMainForm", "TELVARO 1.3.0");
     EXPECT_TRUE(AnotherInstanceRuns(desktop));
+    desktop.WaitServingSentMessages(0);  // the running copy comes forward at its next pump
     EXPECT_EQ(desktop.Foreground(), running);
     EXPECT_EQ(desktop.RegValueCount(kHklm, kSettings), 0u);
   }

@@ -16,7 +16,8 @@
   X(VK_MULTIPLY) X(VK_ADD) X(KEYEVENTF_KEYUP) X(SW_RESTORE) X(SW_SHOWNORMAL) X(SMTO_ABORTIFHUNG)  \
   X(KEY_ALL_ACCESS) X(REG_SZ) X(REG_EXPAND_SZ) X(REG_BINARY) X(REG_DWORD) X(ERROR_SUCCESS)        \
   X(ERROR_FILE_NOT_FOUND) X(ERROR_ACCESS_DENIED) X(ERROR_MORE_DATA) X(ERROR_ALREADY_EXISTS)        \
-  X(KEY_WOW64_64KEY) X(KEY_WOW64_32KEY) X(MB_OK) X(MB_ICONINFORMATION)
+  X(KEY_WOW64_64KEY) X(KEY_WOW64_32KEY) X(MB_OK) X(MB_ICONINFORMATION) X(ERROR_MESSAGE_SYNC_ONLY) \
+  X(MAPVK_VK_TO_VSC)
 // clang-format on
 
 namespace {
@@ -102,19 +103,23 @@ bool RunEnumeration(const telvaro::EnumWindowsProc& proc, Enumerate enumerate) {
 namespace telvaro {
 
 Hwnd RealWindowsApi::FindWindowA(const char* className, const char* windowName) {
+  SettleQueuedActions();
   return FromHwnd(::FindWindowA(className, windowName));
 }
 
 Hwnd RealWindowsApi::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
                                    const char* windowName) {
+  SettleQueuedActions();
   return FromHwnd(::FindWindowExA(ToHwnd(parent), ToHwnd(childAfter), className, windowName));
 }
 
 bool RealWindowsApi::EnumWindows(const EnumWindowsProc& proc) {
+  SettleQueuedActions();
   return RunEnumeration(proc, [](LPARAM context) { return ::EnumWindows(EnumThunk, context); });
 }
 
 bool RealWindowsApi::EnumChildWindows(Hwnd parent, const EnumWindowsProc& proc) {
+  SettleQueuedActions();
   return RunEnumeration(proc, [parent](LPARAM context) {
     return ::EnumChildWindows(ToHwnd(parent), EnumThunk, context);
   });
@@ -138,13 +143,15 @@ bool RealWindowsApi::GetClientRect(Hwnd hwnd, Rect* rect) {
 bool RealWindowsApi::IsIconic(Hwnd hwnd) { return ::IsIconic(ToHwnd(hwnd)) != FALSE; }
 
 bool RealWindowsApi::ShowWindow(Hwnd hwnd, int cmdShow) {
+  SettleQueuedActions();
   HWND window = ToHwnd(hwnd);
   // Showing another thread's window waits until that thread has handled it, so a hung target
   // would hang us here. A window that does not answer a bounded probe is shown when it recovers;
   // a live one is shown at once, as before.
   if (::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId()) {
     DWORD_PTR ignored = 0;
-    if (::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) ==
+    if (::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kQueuedActionWaitMs,
+                              &ignored) ==
         0) {
       return ::ShowWindowAsync(window, cmdShow) != FALSE;
     }
@@ -153,80 +160,87 @@ bool RealWindowsApi::ShowWindow(Hwnd hwnd, int cmdShow) {
 }
 
 bool RealWindowsApi::SetForegroundWindow(Hwnd hwnd) {
+  SettleQueuedActions();
   return ::SetForegroundWindow(ToHwnd(hwnd)) != FALSE;
 }
 
-Hwnd RealWindowsApi::GetForegroundWindow() { return FromHwnd(::GetForegroundWindow()); }
-
-// Every message the portable code sends goes to another program's window (the softphones,
-// Skype), and such a program may hang: a busy UI thread, a modal loop gone wrong. A plain
-// SendMessageA would then hang us with it, handset, tray menu and all. So a send waits at most
-// kSendTimeoutMs, and not at all once the system counts the receiver as hung (SMTO_ABORTIFHUNG:
-// no message pumped for 5 s). Messages sent to us are still handled while we wait (SMTO_NORMAL),
-// exactly as during a SendMessageA. The result of a send that gave up reads 0.
-//
-// Why half a second: a live softphone answers a keystroke, click or text message within
-// milliseconds, so waiting longer only prolongs a stall; a key sends at most seven messages, so a
-// target that stops answering costs at most about 3.5 s per key until the system calls it hung,
-// after which sends return at once. A longer timeout would freeze the keypad for longer; a much
-// shorter one would give up on a softphone that is merely slow to repaint.
-//
-// When a send gives up, the system cancels the message if the receiver had not picked it up yet,
-// and lets it run to completion if the receiver was already handling it. Re-sending it would
-// double a digit in the second case; dropping it would lose a digit (and dial a wrong number) in
-// the first. So the drivers' actions, which carry no pointer and whose result nobody reads (keys,
-// clicks, button clicks, closes, caret moves), are queued with SendNotifyMessageA, which never
-// cancels, and are followed by a bounded WM_NULL: sent messages are handled in the order sent, so
-// its answer says the action has been handled, exactly as a SendMessageA would. If it does not
-// come, the action still waits in the receiver's queue and is handled, once and in order, when
-// the receiver recovers.
-//
-// Queries whose answer is read (text lengths, the selected tab) and messages that carry a pointer
-// (WM_SETTEXT, WM_GETTEXT, WM_COPYDATA: the system refuses to queue those without waiting) are
-// sent with the timeout itself; one that gives up reads 0. A WM_COPYDATA block is copied by the
-// system when it is sent, so the Skype client's command buffer need not outlive the call, and a
-// command to a hung Skype is reported as not delivered (its send returns 0) instead of freezing
-// us.
-namespace {
-
-bool NeedsItsAnswer(UInt msg) {
-  switch (msg) {
-    case WM_GETTEXTLENGTH:
-    case TCM_GETCURSEL:
-    case WM_SETTEXT:
-    case WM_GETTEXT:
-    case WM_COPYDATA:
-      return true;
-    default:
-      return false;
-  }
+Hwnd RealWindowsApi::GetForegroundWindow() {
+  SettleQueuedActions();
+  return FromHwnd(::GetForegroundWindow());
 }
 
-LResult SendWithTimeout(HWND hwnd, UInt msg, WParam wParam, LParam lParam) {
+// Every message the portable code sends goes to another program's window (the softphones,
+// Skype), and such a program may be slow or hang: a busy UI thread, a modal loop gone wrong. A
+// plain SendMessageA would then hang us with it, handset, tray menu and all.
+//
+// When a timed send gives up, the system cancels the message if the receiver had not picked it up
+// yet, and lets it run to completion if the receiver was already handling it. Re-sending it would
+// double a digit in the second case; dropping it would lose a digit (and dial a wrong number) in
+// the first. So the drivers' actions, which carry no pointer and whose result nobody reads
+// (IsQueueableAction: keys, clicks, button clicks, closes, caret moves), are queued with
+// SendNotifyMessageA, which never cancels: sent messages are handled in the order sent, so they
+// arrive once and in order even after a hang. Before the next thing we do that could depend on
+// them (another send, a look-up, input, a wait), one WM_NULL, bounded by kQueuedActionWaitMs,
+// waits until they have been handled, as a SendMessageA would have; the keystrokes of one key go
+// out back to back behind a single such wait.
+//
+// Everything else (queries whose answer is read, messages that carry a pointer, which the system
+// refuses to queue) is sent with SendMessageTimeoutA and kAnswerTimeoutMs, and the caller is told
+// whether it was handled. SMTO_ABORTIFHUNG makes a send to a window the system counts as hung
+// return at once; messages sent to us are still handled while we wait (SMTO_NORMAL). A
+// WM_COPYDATA block is copied by the system when it is sent, so the Skype client's command buffer
+// need not outlive the call.
+namespace {
+
+bool SendAndWait(HWND hwnd, UInt msg, WParam wParam, LParam lParam, UInt timeoutMs,
+                 LResult* result) {
   DWORD_PTR reply = 0;
-  if (::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                            telvaro::kSendTimeoutMs, &reply) == 0) {
-    return 0;
-  }
-  return static_cast<LResult>(reply);
+  const bool delivered = ::SendMessageTimeoutA(hwnd, msg, wParam, lParam,
+                                               SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs,
+                                               &reply) != 0;
+  if (result != nullptr) *result = delivered ? static_cast<LResult>(reply) : 0;
+  return delivered;
 }
 
 }  // namespace
 
-LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
-  HWND window = ToHwnd(hwnd);
+void RealWindowsApi::SettleQueuedActions() {
+  if (queuedTo_ == 0) return;
+  const HWND window = ToHwnd(queuedTo_);
+  queuedTo_ = 0;
+  SendAndWait(window, WM_NULL, 0, 0, kQueuedActionWaitMs, nullptr);
+}
+
+bool RealWindowsApi::TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                                     LResult* result) {
+  const HWND window = ToHwnd(hwnd);
+  if (result != nullptr) *result = 0;
+  const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
   // A window of our own thread gets its messages at once either way.
-  if (NeedsItsAnswer(msg) ||
-      ::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) {
-    return SendWithTimeout(window, msg, wParam, lParam);
+  if (IsQueueableAction(msg) && thread != ::GetCurrentThreadId()) {
+    // Actions for another program wait behind those queued before only within one thread.
+    if (queuedTo_ != 0 && ::GetWindowThreadProcessId(ToHwnd(queuedTo_), nullptr) != thread) {
+      SettleQueuedActions();
+    }
+    if (::SendNotifyMessageA(window, msg, wParam, lParam) != FALSE) {
+      queuedTo_ = hwnd;
+      return true;
+    }
+    if (::GetLastError() != ERROR_MESSAGE_SYNC_ONLY) return false;
   }
-  if (::SendNotifyMessageA(window, msg, wParam, lParam) == FALSE) return 0;
-  SendWithTimeout(window, WM_NULL, 0, 0);
-  return 0;
+  SettleQueuedActions();
+  return SendAndWait(window, msg, wParam, lParam, kAnswerTimeoutMs, result);
+}
+
+LResult RealWindowsApi::SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  LResult result = 0;
+  TrySendMessageA(hwnd, msg, wParam, lParam, &result);
+  return result;
 }
 
 LResult RealWindowsApi::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
                                             UInt flags, UInt timeoutMs, std::uintptr_t* result) {
+  SettleQueuedActions();
   DWORD_PTR reply = 0;
   LRESULT status =
       ::SendMessageTimeoutA(ToHwnd(hwnd), msg, wParam, lParam, flags, timeoutMs, &reply);
@@ -235,6 +249,7 @@ LResult RealWindowsApi::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, 
 }
 
 bool RealWindowsApi::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  SettleQueuedActions();
   return ::PostMessageA(ToHwnd(hwnd), msg, wParam, lParam) != FALSE;
 }
 
@@ -242,11 +257,28 @@ bool RealWindowsApi::ReplyMessage(LResult result) { return ::ReplyMessage(result
 
 void RealWindowsApi::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
                                  std::uintptr_t extraInfo) {
+  SettleQueuedActions();
   ::keybd_event(vk, scan, flags, extraInfo);
 }
 
 UInt RealWindowsApi::RegisterWindowMessageA(const char* name) {
   return ::RegisterWindowMessageA(name);
+}
+
+std::int16_t RealWindowsApi::GetAsyncKeyState(int vk) { return ::GetAsyncKeyState(vk); }
+
+UInt RealWindowsApi::MapVirtualKeyA(UInt code, UInt mapType) {
+  return ::MapVirtualKeyA(code, mapType);
+}
+
+std::uint32_t RealWindowsApi::GetTickCount() { return ::GetTickCount(); }
+
+void RealWindowsApi::WaitServingSentMessages(std::uint32_t timeoutMs) {
+  SettleQueuedActions();
+  ::MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_SENDMESSAGE, 0);
+  // Peeking for sent messages only handles them and leaves every posted message where it is.
+  MSG ignored{};
+  ::PeekMessageA(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 Handle RealWindowsApi::CreateMutexA(bool initialOwner, const char* name) {

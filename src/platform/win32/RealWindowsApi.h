@@ -25,11 +25,17 @@ class RealWindowsApi final : public WindowsApi {
   LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
                               UInt timeoutMs, std::uintptr_t* result) override;
+  bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                       LResult* result) override;
   bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   bool ReplyMessage(LResult result) override;
   void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
                    std::uintptr_t extraInfo) override;
   UInt RegisterWindowMessageA(const char* name) override;
+  std::int16_t GetAsyncKeyState(int vk) override;
+  UInt MapVirtualKeyA(UInt code, UInt mapType) override;
+  std::uint32_t GetTickCount() override;
+  void WaitServingSentMessages(std::uint32_t timeoutMs) override;
 
   Handle CreateMutexA(bool initialOwner, const char* name) override;
   std::uint32_t GetLastError() override;
@@ -60,10 +66,12 @@ class RealWindowsApi final : public WindowsApi {
   std::uint32_t GetCurrentProcessId() override;
   std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
   int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) override;
-};
 
-// How long one message sent to another program's window may keep us waiting. See
-// RealWindowsApi::SendMessageA.
-inline constexpr unsigned kSendTimeoutMs = 500;
+ private:
+  // Waits until the actions queued to queuedTo_'s thread have been handled (RealWindowsApi.cpp).
+  void SettleQueuedActions();
+
+  Hwnd queuedTo_ = 0;  // the window of the last queued action not yet waited for
+};
 
 }  // namespace telvaro
