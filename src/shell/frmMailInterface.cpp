@@ -229,7 +229,9 @@ void TMainForm::ShowTargetRunning() { ShowStatus(" is running.", 1); }
 void TMainForm::ShowTargetNotRunning() { ShowStatus(" is not running.", 0); }
 
 // The target runs, so the tray image stays as it is.
-void TMainForm::ShowTargetProblem(const char* suffix) { view_.SetStatusText(FTargetTitle + suffix); }
+void TMainForm::ShowTargetProblem(const char* suffix) {
+  view_.SetStatusText(FTargetTitle + suffix);
+}
 
 void TMainForm::ShowTargetNotResponding() { ShowTargetProblem(kTargetNotResponding); }
 

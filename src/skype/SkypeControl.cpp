@@ -105,9 +105,9 @@ bool TSkypeControl::SendCommand(const std::string& command) {
   data.cbData = static_cast<std::uint32_t>(command.size() + 1);
   data.lpData = buffer.data();
   LResult result = 0;
-  const bool delivered = api_.TrySendMessageA(FApiWindow, win::WM_COPYDATA,
-                                              host_.MainWindowHandle(),
-                                              reinterpret_cast<LParam>(&data), &result);
+  const bool delivered =
+      api_.TrySendMessageA(FApiWindow, win::WM_COPYDATA, host_.MainWindowHandle(),
+                           reinterpret_cast<LParam>(&data), &result);
   return delivered && result != 0;
 }
 

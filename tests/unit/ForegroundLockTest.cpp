@@ -129,9 +129,9 @@ const std::vector<TypingCase>& TypingCases() {
 
 // How the desktop stands when the key is pressed: the user works in an editor of its own program.
 enum class Desk {
-  NoLock,            // as under Wine
-  LockAllowsAlt,     // a real desktop: the Alt rule applies
-  LockMenuOpen,      // a menu is open in the editor: no program may take the foreground
+  NoLock,             // as under Wine
+  LockAllowsAlt,      // a real desktop: the Alt rule applies
+  LockMenuOpen,       // a menu is open in the editor: no program may take the foreground
   LockEditorAsAdmin,  // the editor runs elevated: our input, Alt included, never reaches it
   LockUserHoldsAlt    // the user holds Alt down: no Alt of ours may cut it short
 };

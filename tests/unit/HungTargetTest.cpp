@@ -138,8 +138,8 @@ TEST(SlowTarget, WaitedForWithinTheTimeoutNeverActedOnAMissingAnswer) {
     }
   };
   const SlowCase cases[] = {
-      {"Net2Phone: slow length query", row::Net2PhoneDialer, kSlowMs, OpenNet2Phone,
-       PressFiveTwice, "1234555", false},
+      {"Net2Phone: slow length query", row::Net2PhoneDialer, kSlowMs, OpenNet2Phone, PressFiveTwice,
+       "1234555", false},
       {"Net2Phone: length never answered", row::Net2PhoneDialer, kTooSlowMs, OpenNet2Phone,
        PressFive, "12345", true},
       {"VoipBuster: slow clear", row::VoipBuster, kSlowMs, OpenVoipWithContact, PressFive, "",
@@ -182,11 +182,17 @@ TEST(SlowTarget, SkypeCallIdsMoveOnlyWithTheCommandDelivered) {
     std::int32_t ringing, active;  // after the press that Skype did not hear
   };
   const Case cases[] = {
-      {"answer", [](SkypeDesk& s) { s.skype.Send("CALL 17 STATUS RINGING"); },
-       [](TMainForm& f) { f.HandleCallKey(); }, {"SET CALL 17 STATUS INPROGRESS", "HOOK OFF"}, 17,
+      {"answer",
+       [](SkypeDesk& s) { s.skype.Send("CALL 17 STATUS RINGING"); },
+       [](TMainForm& f) { f.HandleCallKey(); },
+       {"SET CALL 17 STATUS INPROGRESS", "HOOK OFF"},
+       17,
        0},
-      {"hang up", [](SkypeDesk& s) { s.p.form.ActiveCallId = 42; },
-       [](TMainForm& f) { f.HandleHangUpKey(); }, {"SET CALL 42 STATUS FINISHED", "HOOK ON"}, 0,
+      {"hang up",
+       [](SkypeDesk& s) { s.p.form.ActiveCallId = 42; },
+       [](TMainForm& f) { f.HandleHangUpKey(); },
+       {"SET CALL 42 STATUS FINISHED", "HOOK ON"},
+       0,
        42},
   };
   for (const Case& c : cases) {

@@ -151,8 +151,7 @@ bool RealWindowsApi::ShowWindow(Hwnd hwnd, int cmdShow) {
   if (::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId()) {
     DWORD_PTR ignored = 0;
     if (::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kQueuedActionWaitMs,
-                              &ignored) ==
-        0) {
+                              &ignored) == 0) {
       return ::ShowWindowAsync(window, cmdShow) != FALSE;
     }
   }
@@ -195,9 +194,9 @@ namespace {
 bool SendAndWait(HWND hwnd, UInt msg, WParam wParam, LParam lParam, UInt timeoutMs,
                  LResult* result) {
   DWORD_PTR reply = 0;
-  const bool delivered = ::SendMessageTimeoutA(hwnd, msg, wParam, lParam,
-                                               SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs,
-                                               &reply) != 0;
+  const bool delivered =
+      ::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs,
+                            &reply) != 0;
   if (result != nullptr) *result = delivered ? static_cast<LResult>(reply) : 0;
   return delivered;
 }

@@ -25,8 +25,7 @@ class RealWindowsApi final : public WindowsApi {
   LResult SendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
                               UInt timeoutMs, std::uintptr_t* result) override;
-  bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
-                       LResult* result) override;
+  bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, LResult* result) override;
   bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   bool ReplyMessage(LResult result) override;
   void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
