@@ -75,7 +75,13 @@ bool TMyRegistry::CreateKey() {
 }
 
 bool TMyRegistry::WriteString() {
-  Hkey key = OpenKey();
+  // A value the user holds is written where it is read from, so the next read sees it.
+  Hkey key = 0;
+  if (Hkey user = OpenUsersValue(); user != 0) {
+    api_.RegCloseKey(user);
+    key = OpenForWriting(win::HKEY_CURRENT_USER);
+  }
+  if (key == 0) key = OpenKey();
   if (key == 0) return false;
   KeyCloser closer(api_, key);
   const auto size = static_cast<std::uint32_t>(ValueData.size() + 1);
@@ -116,14 +122,20 @@ std::string TMyRegistry::ReadFrom(Hkey key) {
   return text.substr(0, text.find('\0'));
 }
 
+// The overlay: the user's value where there is one, else what the machine holds. The user's
+// comes first even where the machine key opens for writing (an elevated run, an administrator
+// without UAC): that user stored it, and the machine's older value must not undo their choice.
 Hkey TMyRegistry::OpenForValue() {
+  if (Hkey user = OpenUsersValue(); user != 0) return user;
   if (Hkey key = OpenForWriting(win::HKEY_LOCAL_MACHINE); key != 0) return key;
-  // The overlay: the user's value where there is one, else what the machine holds.
-  if (Hkey user = OpenForReading(win::HKEY_CURRENT_USER, kShared); user != 0) {
-    if (Exists(user)) return user;
-    api_.RegCloseKey(user);
-  }
   return OpenForReading(win::HKEY_LOCAL_MACHINE, kShared);
+}
+
+Hkey TMyRegistry::OpenUsersValue() {
+  Hkey user = OpenForReading(win::HKEY_CURRENT_USER, kShared);
+  if (user == 0 || Exists(user)) return user;
+  api_.RegCloseKey(user);
+  return 0;
 }
 
 std::string TMyRegistry::ReadString() {

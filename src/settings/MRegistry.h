@@ -54,8 +54,10 @@ class TMyRegistry {
   // The machine key with full access, or where that is refused the user's key; 0 when neither
   // can be opened or created.
   Hkey OpenKey();
-  // The key ReadString reads ValueName from: the machine key with full access, else the
-  // overlay's choice (the user's key where it holds the value, else the machine key read-only).
+  // The user's key, open for reading, where it holds ValueName; else 0.
+  Hkey OpenUsersValue();
+  // The key ReadString reads ValueName from: the user's key where it holds the value, else the
+  // machine key with full access, else the machine key read-only.
   Hkey OpenForValue();
   Hkey OpenForWriting(Hkey root);                      // creates the key; 0 when refused
   Hkey OpenForReading(Hkey root, std::uint32_t view);  // 0 when missing or refused

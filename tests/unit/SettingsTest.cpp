@@ -128,13 +128,26 @@ TEST(TDialbridge, UsesTheUsersRootWhereTheMachineRootIsReadOnly) {
   EXPECT_FALSE(reloaded.AutoRun);
 }
 
-TEST(TDialbridge, PrefersTheMachineRootWhereItIsWritable) {
-  SimDesktop desktop;
+// An elevated run (or an administrator without UAC) can write the machine key, yet what the user
+// stored in their own key while it could not stays their choice: read first, written back there,
+// and no machine-wide Run entry while it says AutoRun is off.
+TEST(TDialbridge, TheUsersValuesComeFirstWhereTheMachineKeyIsWritableToo) {
+  sim::TestProgram p(false);
+  SimDesktop& desktop = p.desktop;
   desktop.SetRegString(kHkcu, kSettings, "CurrentAppIndex", "9");
+  desktop.SetRegString(kHkcu, kSettings, "AutoRun", "0");
   desktop.SetRegString(kHklm, kSettings, "CurrentAppIndex", "3");
-  TDialbridge config(desktop);
-  config.LoadConfig();
-  EXPECT_EQ(config.CurrentAppIndex, 3);
+  desktop.SetRegString(kHklm, kSettings, "AutoRun", "");
+  p.form.FormCreate();
+  EXPECT_EQ(p.form.AppConfig->CurrentAppIndex, 9);
+  EXPECT_FALSE(p.form.AppConfig->AutoRun);
+  EXPECT_FALSE(desktop.HasRegValue(kHklm, kRun, "Dialbridge")) << "no machine-wide Run entry";
+  p.form.AppConfig->CurrentAppIndex = 12;
+  p.form.AppConfig->SkypeLanguage = 2;
+  p.form.AppConfig->SaveConfig();
+  EXPECT_EQ(desktop.RegString(kHkcu, kSettings, "CurrentAppIndex"), "12");
+  EXPECT_EQ(desktop.RegString(kHklm, kSettings, "CurrentAppIndex"), "3");
+  EXPECT_EQ(desktop.RegString(kHklm, kSettings, "SkypeLanguage"), "2") << "the rest goes as before";
 }
 
 TEST(TMyRegistry, ReadsWithinTheStoredSizeAndRejectsOtherTypes) {
