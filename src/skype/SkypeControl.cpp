@@ -65,8 +65,8 @@ std::string CutWord(std::string& text, std::string_view delimiters) {
 // --- Transport and attachment ------------------------------------------------------------------
 
 TSkypeControl::TSkypeControl(WindowsApi& api, MainWindowHost& host) : api_(api), host_(host) {
-  FAttachMsg = api_.RegisterWindowMessageA("SkypeControlAPIAttach");
-  FDiscoverMsg = api_.RegisterWindowMessageA("SkypeControlAPIDiscover");
+  FAttachMsg = api_.RegisterWindowMessageA(kSkypeAttachMessageName);
+  FDiscoverMsg = api_.RegisterWindowMessageA(kSkypeDiscoverMessageName);
   if (FAttachMsg != 0 && FDiscoverMsg != 0) {
     host_.HookMainWindow([this](TMessage& message) { return MainWindowHook(message); });
     FHooked = true;

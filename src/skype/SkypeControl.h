@@ -42,6 +42,9 @@ using TSkypeChatMsgNotify = std::function<void(
 using TNotSupportedErrorNotify = std::function<void(const std::string& errormsg)>;
 using TSkypeCopyData = std::function<void(const std::string& rawdata)>;
 
+// The two messages of the desktop API, registered by these names.
+inline constexpr char kSkypeAttachMessageName[] = "SkypeControlAPIAttach";
+inline constexpr char kSkypeDiscoverMessageName[] = "SkypeControlAPIDiscover";
 inline constexpr std::size_t kMaxCommandLength = 1023;  // plus its NUL in a 1024-byte buffer
 inline constexpr const char* kDefaultIdentName = "TELVARO";
 // A hung top-level window must not stall the discovery broadcast longer than this.

@@ -2,12 +2,14 @@
 // tests and the demo can watch what the program under test does to it.
 //
 //   fakeapp.exe <app code or table index> --log <file> [--extra <name>[,<name>...]]...
-//               [--title <main title>] [--minimized] [--no-main]
+//               [--title <main title>] [--minimized] [--no-main] [--slow-first-length <ms>]
 //   fakeapp.exe --dump
 //
 // The windows come from the table in Layouts.h. Log format (see also README.md), one line each:
 //
 //   ready                                   once every window exists (always the first line)
+//   stall <ms>                              --slow-first-length: the UI thread is busy before it
+//                                           answers the first WM_GETTEXTLENGTH from outside
 //   <label> <message> <wParam> <lParam>     e.g. "main WM_KEYDOWN 0x65 0x001C0001"
 //   <label> WM_SETTEXT <wParam> "<text>"    the text set, quoted (FakeLog.h says how)
 //   <label> WM_GETTEXT <wParam> "<text>"    the text handed back
@@ -23,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -48,6 +51,7 @@ struct Options {
   bool minimized = false;
   bool noMain = false;
   bool dump = false;
+  DWORD slowFirstLengthMs = 0;  // a dialer that is slow, short of hung, to answer once
 };
 
 class FakeApp;
@@ -142,6 +146,12 @@ class FakeApp {
     fromOutside = fromOutside && ready_;
     if (fromOutside) {
       LogBefore(window, message, wParam, lParam);
+    }
+    if (fromOutside && message == WM_GETTEXTLENGTH && options_.slowFirstLengthMs != 0 &&
+        !stalled_) {
+      stalled_ = true;
+      log_.Line("stall " + std::to_string(options_.slowFirstLengthMs));
+      Sleep(options_.slowFirstLengthMs);
     }
     const LRESULT result = Behave(window, message, wParam, lParam);
     if (fromOutside && message == WM_GETTEXT) {
@@ -372,6 +382,7 @@ class FakeApp {
   int topLevelCount_ = 0;
   int openTopLevels_ = 0;
   bool ready_ = false;
+  bool stalled_ = false;
   UINT hangMessage_ = 0;
 };
 
@@ -445,7 +456,7 @@ void AddExtras(Options& options, const std::string& list) {
 
 const char kUsage[] =
     "usage: fakeapp <app code or index 1-20> --log <file> [--extra <name>[,<name>...]]\n"
-    "               [--title <main title>] [--minimized] [--no-main]\n"
+    "               [--title <main title>] [--minimized] [--no-main] [--slow-first-length <ms>]\n"
     "       fakeapp --dump\n";
 
 bool ParseArgs(int argc, char** argv, Options& options) {
@@ -464,6 +475,8 @@ bool ParseArgs(int argc, char** argv, Options& options) {
       options.minimized = true;
     } else if (arg == "--no-main") {
       options.noMain = true;
+    } else if (arg == "--slow-first-length" && hasValue) {
+      options.slowFirstLengthMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
     } else if (options.app == nullptr && FindApp(arg) != nullptr) {
       options.app = FindApp(arg);
     } else {

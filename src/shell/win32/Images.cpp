@@ -5,7 +5,9 @@
 #include "shell/win32/Images.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace telvaro {
 
@@ -37,7 +39,11 @@ HICON CreateStateIcon(int imageIndex, int size) {
   if (!color || !bits) return nullptr;
   std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof image.pixels[0]);
   // With a 32-bit colour bitmap the alpha channel decides; the mask only has to exist.
-  HBITMAP mask = CreateBitmap(image.size, image.size, 1, 1, nullptr);
+  // Zeroed, not left undefined: a mask bit of 1 would let the screen show through where the
+  // alpha is ignored (a cursor, a remote session at 16 bits). Rows are whole 16-bit words.
+  const std::vector<std::uint8_t> zeros(static_cast<std::size_t>((image.size + 15) / 16 * 2) *
+                                        static_cast<std::size_t>(image.size));
+  HBITMAP mask = CreateBitmap(image.size, image.size, 1, 1, zeros.data());
   ICONINFO icon = {};
   icon.fIcon = TRUE;
   icon.hbmColor = color;

@@ -3,6 +3,7 @@
 #include "shell/win32/Win32MainWindow.h"
 #include "shell/WindowLayout.h"
 #include "shell/frmMailInterface.h"
+#include "skype/SkypeControl.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -14,6 +15,10 @@
 #include "shell/win32/Dpi.h"
 #include "shell/win32/Images.h"
 #include "shell/win32/ViewIds.h"
+
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4  // Windows 10 1703 and later
+#endif
 
 namespace telvaro {
 
@@ -109,6 +114,13 @@ bool Win32MainWindow::Create(TMainForm& form) {
   AllowMessageThroughFilter(window_, taskbarCreatedMsg_);
   // A second copy started by the user may run with fewer rights than this one.
   AllowMessageThroughFilter(window_, form_->ShowMainWindowMessage());
+  // Nor Skype: its answers come as WM_COPYDATA (the client takes them only from the API window it
+  // attached to) and its attach status as a registered message.
+  for (const UINT skype : {static_cast<UINT>(WM_COPYDATA),
+                           RegisterWindowMessageA(kSkypeAttachMessageName),
+                           RegisterWindowMessageA(kSkypeDiscoverMessageName)}) {
+    AllowMessageThroughFilter(window_, skype);
+  }
   CreateControls();
   ApplyDpi(DpiForWindow(window_));
   // The window starts in the notification area: only the tray icon shows.
@@ -148,19 +160,29 @@ void Win32MainWindow::ApplyDpi(int dpi) {
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   }
   if (old) DeleteObject(old);
-  DestroyImages();
+  // The window and the tray still show the old icons until they have the new ones.
+  HICON oldSmall[2] = {smallImages_[0], smallImages_[1]};
+  HICON oldBig[2] = {bigImages_[0], bigImages_[1]};
   CreateImages();
   SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigImages_[image_]));
   SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallImages_[image_]));
   tray_.ImagesChanged();
+  for (HICON icon : {oldSmall[0], oldSmall[1], oldBig[0], oldBig[1]}) {
+    if (icon) DestroyIcon(icon);
+  }
   LayOut();
 }
 
+SIZE Win32MainWindow::FrameSizeForDpi(int dpi) const {
+  RECT frame = {0, 0, ScaleForDpi(layout::kClientWidth, dpi),
+                ScaleForDpi(layout::kClientHeight, dpi)};
+  AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 void Win32MainWindow::LayOut() {
-  RECT frame = {0, 0, ScaleForDpi(layout::kClientWidth, dpi_),
-                ScaleForDpi(layout::kClientHeight, dpi_)};
-  AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi_);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  const SIZE frame = FrameSizeForDpi(dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Place(autoRun_, ScaleForDpi(layout::kAutoRun, dpi_));
   Place(logo_, ScaleForDpi(layout::kLogo, dpi_));
@@ -255,6 +277,13 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       if (wParam == view::kTimer1Id) form_->Timer1Timer();
       if (wParam == view::kTimer2Id) form_->Timer2Timer();
       if (wParam == kTrayRetryTimerId) tray_.OnRetryTimer();
+      return true;
+    case WM_GETDPISCALEDSIZE:
+      // The size for the new DPI, asked before the move: Windows' own guess scales the frame
+      // too and can land the window on the boundary again, flipping it between two monitors.
+      if (lParam == 0) return false;
+      *reinterpret_cast<SIZE*>(lParam) = FrameSizeForDpi(SaneDpi(static_cast<int>(wParam)));
+      result = TRUE;
       return true;
     case WM_DPICHANGED:
       if (lParam == 0) return false;

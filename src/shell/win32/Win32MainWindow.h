@@ -66,6 +66,8 @@ class Win32MainWindow final : public MainWindowView {
   // Sizes, font and images for the window's DPI; again whenever the DPI changes.
   void ApplyDpi(int dpi);
   void LayOut();
+  // The outer size of the window at `dpi`, its frame included.
+  SIZE FrameSizeForDpi(int dpi) const;
   void CreateImages();
   void DestroyImages();
   void OnDpiChanged(int dpi, const RECT& suggested);
