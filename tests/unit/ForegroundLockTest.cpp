@@ -275,6 +275,21 @@ TEST(ForegroundLock, KeysGoToAnyWindowOfTheTargetsProgramOnly) {
   }
 }
 
+// The call key brings Skype forward by the same rule as every other activation, so a press with
+// the user's editor in front still shows Skype.
+TEST(ForegroundLock, TheCallKeyBringsSkypeForward) {
+  SkypeDesk s;
+  SimDesktop& desktop = s.p.desktop;
+  const Hwnd editor = desktop.AddWindow("Notepad", "notes.txt - Notepad");
+  s.p.form.Found.SkypeMainWindow = s.skype.mainWindow;
+  desktop.SetForeground(editor);
+  desktop.SetForegroundLock(true);
+  s.p.form.ActiveCallId = 42;
+  s.p.form.HandleCallKey();
+  EXPECT_EQ(desktop.Foreground(), s.skype.mainWindow);
+  EXPECT_EQ(desktop.KeysReceived(editor), Lines{"key 0x12 down"});
+}
+
 // An elevated target drops our messages and input without an error: every kind of key says so
 // instead, and sends nothing. The same key reaches the same application at our own level.
 struct ElevatedCase {
@@ -302,6 +317,10 @@ TEST(TargetRunsAsAdministrator, SaysSoAndSendsNothing) {
        VoipWindow("VoipBuster")},
       {"MSN call dialog (found by title)", row::Msn70, Key::Call, 0,
        MsnWith("#32770", kAudioDialog)},
+      {"PCPhone hang-up (keybd_event)", row::PCPhone, Key::HangUp, 0, MainWindow()},
+      {"SJphone hang-up (button click)", row::SJphone, Key::HangUp, 0, MainWindow()},
+      {"VoipBuster hang-up (main window field)", row::VoipBuster, Key::HangUp, 0,
+       VoipWindow("VoipBuster")},
   };
   for (const bool elevated : {true, false}) {
     for (const ElevatedCase& c : cases) {
@@ -334,6 +353,8 @@ TEST(TargetRunsAsAdministrator, SaysSoAndSendsNothing) {
       } else {
         EXPECT_NE(d.p.view.status, d.p.form.FTargetTitle + " runs as administrator.");
       }
+      // Found, though out of reach: the hang-up key still silences the handset.
+      EXPECT_EQ(d.p.handset.Count("StopBuzzer"), c.key == Key::HangUp ? 1 : 0);
     }
   }
 }

@@ -116,9 +116,9 @@ bool Win32MainWindow::Create(TMainForm& form) {
   AllowMessageThroughFilter(window_, form_->ShowMainWindowMessage());
   // Nor Skype: its answers come as WM_COPYDATA (the client takes them only from the API window it
   // attached to) and its attach status as a registered message.
-  for (const UINT skype : {static_cast<UINT>(WM_COPYDATA),
-                           RegisterWindowMessageA(kSkypeAttachMessageName),
-                           RegisterWindowMessageA(kSkypeDiscoverMessageName)}) {
+  for (const UINT skype :
+       {static_cast<UINT>(WM_COPYDATA), RegisterWindowMessageA(kSkypeAttachMessageName),
+        RegisterWindowMessageA(kSkypeDiscoverMessageName)}) {
     AllowMessageThroughFilter(window_, skype);
   }
   CreateControls();
