@@ -88,7 +88,7 @@ bool Techniques::AwaitForeground(Hwnd h) {
 bool Techniques::Reachable(Hwnd h) {
   std::uint32_t process = 0;
   api_.GetWindowThreadProcessId(h, &process);
-  if (!RunsAboveUs(process)) return true;
+  if (!RunsAboveUs(h, process)) return true;
   refusedAsAdministrator_ = true;
   ShowTargetProblem(kTargetRunsAsAdministrator);
   return false;
@@ -126,7 +126,7 @@ bool Techniques::KeysReachTarget() {
     ShowTargetProblem(kTargetNotInFront);
     return false;
   }
-  if (RunsAboveUs(frontProcess)) {
+  if (RunsAboveUs(front, frontProcess)) {
     ShowTargetProblem(kTargetRunsAsAdministrator);
     return false;
   }
@@ -141,12 +141,18 @@ bool Techniques::InTargetsProgram(Hwnd front, std::uint32_t frontProcess) {
   return targetProcess == frontProcess;
 }
 
-// A level that cannot be read (0) proves nothing either way.
-bool Techniques::RunsAboveUs(std::uint32_t processId) {
+// A level that cannot be read (0) proves nothing either way. Reading one takes several calls into
+// the system (the process, its token, the label), so the answer for the window asked last is
+// kept: a process keeps its level for life, and a window its process.
+bool Techniques::RunsAboveUs(Hwnd window, std::uint32_t processId) {
   if (processId == 0) return false;
   if (ourLevel_ == 0) ourLevel_ = api_.GetProcessIntegrityLevel(api_.GetCurrentProcessId());
-  const std::uint32_t theirs = api_.GetProcessIntegrityLevel(processId);
-  return ourLevel_ != 0 && theirs != 0 && theirs > ourLevel_;
+  if (window != levelWindow_ || processId != levelProcess_) {
+    levelWindow_ = window;
+    levelProcess_ = processId;
+    levelOfWindow_ = api_.GetProcessIntegrityLevel(processId);
+  }
+  return ourLevel_ != 0 && levelOfWindow_ != 0 && levelOfWindow_ > ourLevel_;
 }
 
 void Techniques::ShowTargetProblem(const char* suffix) {

@@ -94,7 +94,7 @@ class Techniques {
   bool KeysReachTarget();
   bool AwaitForeground(Hwnd h);
   bool InTargetsProgram(Hwnd front, std::uint32_t frontProcess);
-  bool RunsAboveUs(std::uint32_t processId);
+  bool RunsAboveUs(Hwnd window, std::uint32_t processId);
   void ShowTargetProblem(const char* suffix);
 
   WindowsApi& api_;
@@ -103,6 +103,9 @@ class Techniques {
   std::function<void(const char*)> showTargetProblem_;
   Hwnd keysFor_ = 0;            // the window brought forward last
   std::uint32_t ourLevel_ = 0;  // our integrity level, read once
+  Hwnd levelWindow_ = 0;        // the window whose program's level was read last
+  std::uint32_t levelProcess_ = 0;
+  std::uint32_t levelOfWindow_ = 0;
   bool refusedAsAdministrator_ = false;
 };
 

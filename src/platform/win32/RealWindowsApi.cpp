@@ -207,22 +207,31 @@ void RealWindowsApi::SettleQueuedActions() {
   if (queuedTo_ == 0) return;
   const HWND window = ToHwnd(queuedTo_);
   queuedTo_ = 0;
+  queuedThread_ = 0;
   SendAndWait(window, WM_NULL, 0, 0, kQueuedActionWaitMs, nullptr);
+}
+
+// A window keeps its thread for life; a key sends several messages to the same one.
+std::uint32_t RealWindowsApi::ThreadOf(Hwnd hwnd) {
+  if (hwnd != threadWindow_ || thread_ == 0) {
+    threadWindow_ = hwnd;
+    thread_ = ::GetWindowThreadProcessId(ToHwnd(hwnd), nullptr);
+  }
+  return thread_;
 }
 
 bool RealWindowsApi::TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
                                      LResult* result) {
   const HWND window = ToHwnd(hwnd);
   if (result != nullptr) *result = 0;
-  const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+  const std::uint32_t thread = ThreadOf(hwnd);
   // A window of our own thread gets its messages at once either way.
   if (IsQueueableAction(msg) && thread != ::GetCurrentThreadId()) {
     // Actions for another program wait behind those queued before only within one thread.
-    if (queuedTo_ != 0 && ::GetWindowThreadProcessId(ToHwnd(queuedTo_), nullptr) != thread) {
-      SettleQueuedActions();
-    }
+    if (queuedTo_ != 0 && queuedThread_ != thread) SettleQueuedActions();
     if (::SendNotifyMessageA(window, msg, wParam, lParam) != FALSE) {
       queuedTo_ = hwnd;
+      queuedThread_ = thread;
       return true;
     }
     if (::GetLastError() != ERROR_MESSAGE_SYNC_ONLY) return false;

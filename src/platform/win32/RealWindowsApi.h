@@ -70,7 +70,12 @@ class RealWindowsApi final : public WindowsApi {
   // Waits until the actions queued to queuedTo_'s thread have been handled (RealWindowsApi.cpp).
   void SettleQueuedActions();
 
+  std::uint32_t ThreadOf(Hwnd hwnd);
+
   Hwnd queuedTo_ = 0;  // the window of the last queued action not yet waited for
+  std::uint32_t queuedThread_ = 0;
+  Hwnd threadWindow_ = 0;  // the window ThreadOf looked up last, and its thread
+  std::uint32_t thread_ = 0;
 };
 
 }  // namespace telvaro
