@@ -109,6 +109,7 @@ bool Win32MainWindow::Create(TMainForm& form) {
   AllowMessageThroughFilter(window_, taskbarCreatedMsg_);
   // A second copy started by the user may run with fewer rights than this one.
   AllowMessageThroughFilter(window_, form_->ShowMainWindowMessage());
+  AllowMessageThroughFilter(window_, form_->CallEventMessage());
   CreateControls();
   ApplyDpi(DpiForWindow(window_));
   // The window starts in the notification area: only the tray icon shows.
