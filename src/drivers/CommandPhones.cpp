@@ -78,6 +78,8 @@ bool TMainForm::SendMicroSipCommand(const std::string& command) {
     ShowTargetNotRunning();
     return false;
   }
+  // An elevated MicroSIP would drop the message without a word (UIPI): say why instead.
+  if (!techniques_.Reachable(microSip)) return false;
   const std::u16string text = Widen(command);
   CopyDataStruct data;
   data.dwData = kMicroSipCommandLine;

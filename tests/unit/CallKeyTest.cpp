@@ -206,6 +206,14 @@ TEST(CallKey, EveryApplicationWhileRunning) {
        .expected = {FindClass("MicroSIP", "Main"), ToMicroSip("Main", "123")},
        .status = "MicroSIP did not take the command.",
        .check = ExpectMicroSipDial("123")},
+      {.name = "MicroSIP as administrator takes nothing from us",
+       .appRow = row::MicroSip,
+       .setup =
+           [](KeyDesk& d) {
+             d.p.desktop.SetIntegrityLevel(d.p.desktop.ProcessOf(d.main), SimDesktop::kHighLevel);
+           },
+       .expected = {FindClass("MicroSIP", "Main")},
+       .status = "MicroSIP runs as administrator."},
       {.name = "MicroSIP gone",
        .appRow = row::MicroSip,
        .mainRuns = false,
