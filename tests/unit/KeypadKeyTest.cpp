@@ -214,6 +214,9 @@ const std::vector<AppCase>& AppCases() {
       {18, OpenVoip("VoipCheap", nullptr, &FoundWindows::VoipCheapClearEditPending), Voip, true},
       {19, MainOnly("Dialog", "MediaRing PCPhone"), MediaRing},
       {20, MainOnly("Dialog", "PCPhone"), PCPhone},
+      // Without a call the keys only collect in the row's own buffer (see below).
+      {21, MainOnly("MicroSIP", "MicroSIP - alice"), NothingAtAll},
+      {22, NoWindows, NothingAtAll},
   };
   return cases;
 }
