@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job, shown: telvaro.exe under Wine with the virtual handset, a fake X-Lite and a fake
-# Skype. Prints the story of the session and saves a screenshot to out/demo.png, and pictures of
+# The main job, shown: telvaro.exe under Wine with the virtual handset, a fake X-Lite, a fake
+# Skype and a fake MicroSIP. Prints the story of the session and saves a screenshot to out/demo.png, and pictures of
 # TELVARO's window at 96 and at 192 DPI to out/window-96dpi.png and out/window-192dpi.png. With
 # DISPLAY set, the windows appear on that screen; without it, on a virtual one (Xvfb).
 #   scripts/demo.sh          the x64 build

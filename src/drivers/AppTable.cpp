@@ -25,6 +25,10 @@ AppTable InitialAppTable() {
       {app::VoipCheap, "VoipCheap", "VoipCheap", ""},
       {app::MediaRing, "MediaRing PCPhone", "MediaRing PCPhone", ""},
       {app::PCPhone, "PCPhone", "PCPhone", ""},
+      // Found by its class: its title is "MicroSIP" or "MicroSIP - <account>".
+      {app::MicroSip, "MicroSIP", "MicroSIP", "MicroSIP"},
+      // Whatever program the user chose for tel: links; there is no window to find.
+      {app::TelLink, "Calling app (tel: link)", "Calling app (tel: link)", ""},
   }};
 }
 

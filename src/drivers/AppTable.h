@@ -14,7 +14,7 @@ struct TPhoneAppUnit {
   std::string WindowClass;  // may be empty
 };
 
-inline constexpr int kAppCount = 21;
+inline constexpr int kAppCount = 23;
 using AppTable = std::array<TPhoneAppUnit, kAppCount>;
 
 // App codes, one character per application.
@@ -40,6 +40,9 @@ inline constexpr std::int32_t VoipStunt = 'x';
 inline constexpr std::int32_t VoipCheap = 'y';
 inline constexpr std::int32_t MediaRing = 'z';
 inline constexpr std::int32_t PCPhone = '{';
+// Today's softphones, after the older rows so that stored indices keep their meaning.
+inline constexpr std::int32_t MicroSip = '|';
+inline constexpr std::int32_t TelLink = '}';
 }  // namespace app
 
 // A fresh copy of the table as the program starts with it.

@@ -127,6 +127,12 @@ void TMainForm::HandleCallKey() {
     case app::VoipCheap:
       CallVoip(tools, VoipFor(CurrentAppCode));
       break;
+    case app::MicroSip:
+      MicroSipCallKey();
+      break;
+    case app::TelLink:
+      TelLinkCallKey();
+      break;
     default:  // one click, key or button on the main window
       RunMainWindowStep(tools, kCallKeySteps, CurrentAppCode);
       break;

@@ -123,6 +123,13 @@ void TMainForm::HandleHangUpKey() {
     case app::VoipCheap:
       silence = HangUpVoip(tools, VoipFor(CurrentAppCode));
       break;
+    case app::MicroSip:
+      MicroSipHangUpKey();
+      break;
+    case app::TelLink:
+      // The app that took an earlier link has its own way to hang up; only the number goes.
+      FTelLinkDial.clear();
+      break;
     default:  // one click, key or button on the main window
       silence = RunMainWindowStep(tools, kHangUpKeySteps, CurrentAppCode);
       break;

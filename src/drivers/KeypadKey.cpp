@@ -159,6 +159,10 @@ void TMainForm::HandleKeypadKey(char key) {
     case app::VoipStunt:
     case app::VoipCheap:
       return VoipKey(techniques_, VoipFor(CurrentAppCode), k);
+    case app::MicroSip:
+      return MicroSipKeypadKey(key);
+    case app::TelLink:
+      return DialIntoRowBuffer(FTelLinkDial, key);
     default:
       return;  // MSN Messenger has no dial pad: the keys do nothing there.
   }

@@ -112,6 +112,9 @@ void TMainForm::HandleUpKey() {
     case app::IcqPhone:
       UpIcqPhone(tools);
       break;
+    case app::MicroSip:
+    case app::TelLink:
+      break;  // no list to move through
     default:  // one click on the main window, or nothing
       RunMainWindowStep(tools, kUpKeySteps, CurrentAppCode);
       break;

@@ -36,6 +36,10 @@ void TMainForm::WMHandsetKeyDown(TMessage& message) {
 }
 
 void TMainForm::WMHandsetKeyUp(TMessage& message) {
+  // The rows with a buffer of their own have the 0 in it already: a short press leaves it there.
+  if (RowDialBuffer() != nullptr && view_.TimerRunning(FormTimer::Timer2)) {
+    return view_.StopTimer(FormTimer::Timer2);
+  }
   if (CurrentAppCode != app::Skype || !view_.TimerRunning(FormTimer::Timer2)) return;
   view_.StopTimer(FormTimer::Timer2);
   // Another key released while 0 is held drops the 0 unsent; it stays in the buffers.
@@ -76,6 +80,10 @@ void TMainForm::SendToSkype(char c) {
 
 void TMainForm::Timer2Timer() {
   view_.StopTimer(FormTimer::Timer2);
+  if (std::string* buffer = RowDialBuffer(); buffer != nullptr) {
+    if (FHeldKey == '0' && *buffer == "0") *buffer = "+";
+    return;
+  }
   if (CurrentAppCode != app::Skype || FHeldKey != '0') return;
   if (FDialBuffer == "0") {
     SendToSkype('+');

@@ -106,6 +106,12 @@ inline constexpr long ERROR_ACCESS_DENIED = 5;
 inline constexpr long ERROR_MORE_DATA = 234;
 inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
 
+// Shell associations (AssocQueryStringW).
+inline constexpr std::uint32_t ASSOCF_NONE = 0x0000;
+inline constexpr std::uint32_t ASSOCF_IS_PROTOCOL = 0x1000;  // Windows 8 and later
+inline constexpr std::uint32_t ASSOCSTR_COMMAND = 1;
+inline constexpr long S_OK = 0;
+
 // Message boxes.
 inline constexpr UInt MB_OK = 0x0000;
 inline constexpr UInt MB_ICONINFORMATION = 0x0040;
@@ -233,6 +239,29 @@ class WindowsApi {
   // The process's mandatory integrity level (a SECURITY_MANDATORY_*_RID value: 0x2000 medium,
   // 0x3000 high); 0 when it cannot be told.
   virtual std::uint32_t GetProcessIntegrityLevel(std::uint32_t /*processId*/) { return 0; }
+
+  // UTF-16 texts to other programs and the shell. A stand-in without them delivers nothing.
+  //
+  // A WM_COPYDATA (or any message) sent as to a Unicode window, bounded like SendMessageTimeoutA.
+  virtual LResult SendMessageTimeoutW(Hwnd /*hwnd*/, UInt /*msg*/, WParam /*wParam*/,
+                                      LParam /*lParam*/, UInt /*flags*/, UInt /*timeoutMs*/,
+                                      std::uintptr_t* result) {
+    if (result != nullptr) *result = 0;
+    return 0;
+  }
+  // Opens `file` (a path or a URL such as tel:...) with its verb; true when the shell started
+  // what handles it.
+  virtual bool ShellExecuteExW(const char16_t* /*verb*/, const char16_t* /*file*/,
+                               int /*showCmd*/) {
+    return false;
+  }
+  // The shell's association string `str` (an ASSOCSTR_* value) for `assoc`, an extension or a
+  // protocol name; an HRESULT, S_OK with `out` set when there is one.
+  virtual long AssocQueryStringW(std::uint32_t /*flags*/, std::uint32_t /*str*/,
+                                 const char16_t* /*assoc*/, const char16_t* /*extra*/,
+                                 std::u16string* /*out*/) {
+    return static_cast<long>(0x80070483);  // HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION)
+  }
 
   // Dialogs: a message the user must read, returning the button pressed.
   virtual int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) = 0;

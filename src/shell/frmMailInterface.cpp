@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "shell/CallSwitch.h"
+
 namespace telvaro {
 
 TMainForm::TMainForm(WindowsApi& api, HandsetLibrary& handset, MainWindowView& view,
@@ -21,7 +23,8 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
       techniques_(
           api, TargetFields{FTargetTitle, FTargetClass}, [this] { ShowTargetNotRunning(); },
           [this](const char* suffix) { ShowTargetProblem(suffix); }),
-      showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)) {}
+      showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)),
+      callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)) {}
 
 TMainForm::~TMainForm() = default;
 
@@ -207,6 +210,10 @@ bool TMainForm::Dispatch(TMessage& message) {
   if (message.Msg == showMainWindowMessage_ && showMainWindowMessage_ != 0) {
     // A second copy was started: it wants what "&Open TELVARO" does.
     if (!shutDown_) view_.ShowMainWindow();
+    return true;
+  }
+  if (message.Msg == callEventMessage_ && callEventMessage_ != 0) {
+    if (!shutDown_) MicroSipCallEvent(message.wParam);
     return true;
   }
   // The four auxiliary handset messages are taken and ignored.

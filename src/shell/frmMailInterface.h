@@ -62,6 +62,8 @@ class TMainForm {
   // True from the start of the shutdown on: a handler that processed pending messages stops.
   bool ShuttingDown() const { return shutDown_; }
   UInt ShowMainWindowMessage() const { return showMainWindowMessage_; }
+  // The road by which `telvaro.exe --call` hands MicroSIP's call events over.
+  UInt CallEventMessage() const { return callEventMessage_; }
 
   // The message map; true when one of its handlers took the message.
   bool Dispatch(TMessage& message);
@@ -100,6 +102,9 @@ class TMainForm {
   void HandleUpKey();
   void HandleDownKey();
 
+  // MicroSIP's call events, handed over by `telvaro.exe --call` (wParam: a CallEvent).
+  void MicroSipCallEvent(WParam event);
+
   // Run-time state (the fields and globals the key handlers share).
   AppTable Apps = InitialAppTable();
   std::string FTargetClass;
@@ -120,6 +125,11 @@ class TMainForm {
   std::int32_t ActiveCallId = 0;
   std::int32_t LastCallId = 0;
   FoundWindows Found;  // with SkypeMainWindow
+  // MicroSIP and the tel: link keep their own numbers, apart from Skype's buffers.
+  std::string FMicroSipDial;
+  std::string FTelLinkDial;
+  bool FMicroSipRinging = false;
+  bool FMicroSipCallUp = false;
   std::unique_ptr<TMyRegistry> FRegistry;
   std::unique_ptr<TDialbridge> AppConfig;
   TSkypeControl* FSkype = nullptr;  // owned by the application object
@@ -143,6 +153,18 @@ class TMainForm {
   // Keypad keys (drivers/KeypadKey.cpp)
   void SkypeStarKey();
 
+  // MicroSIP and the tel: link (drivers/CommandPhones.cpp)
+  std::string* RowDialBuffer();
+  void DialIntoRowBuffer(std::string& buffer, char key);
+  void MicroSipKeypadKey(char key);
+  void MicroSipCallKey();
+  void MicroSipHangUpKey();
+  void TelLinkCallKey();
+  bool SendMicroSipCommand(const std::string& command);
+  bool TelHandlerRegistered();
+  void SelectMicroSip();
+  void ShowTelLinkPresence();
+
   WindowsApi& api_;
   std::unique_ptr<LibrarySource> ownLibrary_;
   HandsetSources handset_;
@@ -151,6 +173,7 @@ class TMainForm {
   Finders finders_;
   Techniques techniques_;
   UInt showMainWindowMessage_ = 0;
+  UInt callEventMessage_ = 0;
   int shownAppItem_ = -1;  // the combo box item whose text is shown
   bool shutDown_ = false;
 };

@@ -50,11 +50,15 @@ TEST_F(MainWindow, StartsHiddenWithItsControls) {
   EXPECT_EQ(client.bottom, 117);
   HWND combo = Control(view::kAppComboId);
   ASSERT_NE(combo, nullptr);
-  EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 21);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 23);
   EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0) << "no stored settings: Skype";
   wchar_t text[64] = {};  // the common controls window is a Unicode one across processes
   SendMessageW(combo, CB_GETLBTEXT, 20, reinterpret_cast<LPARAM>(text));
   EXPECT_STREQ(text, L"PCPhone");
+  SendMessageW(combo, CB_GETLBTEXT, 21, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"MicroSIP");
+  SendMessageW(combo, CB_GETLBTEXT, 22, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"Calling app (tel: link)");
   EXPECT_EQ(WindowText(Control(view::kAutoRunCheckBoxId)), "Automatically run");
   EXPECT_TRUE(Checked()) << "AutoRun defaults to on";
 }

@@ -20,7 +20,8 @@ namespace row {
 inline constexpr int Skype = 0, XLite = 1, XPro = 2, XProVonage = 3, XProEngin = 4, XLook = 5,
                      SJphone = 6, Net2PhoneDialer = 7, Net2PhoneCommCenter = 8, Msn70 = 9,
                      Msn75 = 10, Firefly = 11, EyeBeam = 12, IcqPhone = 13, Yahoo = 14, Aim = 15,
-                     VoipBuster = 16, VoipStunt = 17, VoipCheap = 18, MediaRing = 19, PCPhone = 20;
+                     VoipBuster = 16, VoipStunt = 17, VoipCheap = 18, MediaRing = 19, PCPhone = 20,
+                     MicroSip = 21, TelLink = 22;
 }
 
 enum class HandsetKey { Call, HangUp, Up, Down };

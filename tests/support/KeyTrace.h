@@ -48,6 +48,18 @@ inline std::string Find(const char* className, const std::string& title, const s
   const std::string cls = className ? "\"" + std::string(className) + "\"" : "NULL";
   return "FindWindowA(" + cls + ", \"" + title + "\") = " + found;
 }
+// A top-level window looked up by its class alone.
+inline std::string FindClass(const char* className, const std::string& found) {
+  return "FindWindowA(\"" + std::string(className) + "\", NULL) = " + found;
+}
+// A command line handed to MicroSIP: WM_COPYDATA, dwData 1, UTF-16 with its NUL.
+inline std::string ToMicroSip(const std::string& window, const std::string& text) {
+  return "SendMessageTimeoutW(" + window + ", WM_COPYDATA, 0x0, dwData=1 u\"" + text +
+         "\" cb=" + std::to_string((text.size() + 1) * 2) + ", 0x2, 1000)";
+}
+inline std::string OpenLink(const std::string& link) {
+  return "ShellExecuteExW(\"open\", \"" + link + "\", 1)";
+}
 inline std::string FindButton(const std::string& parent, const std::string& caption,
                               const std::string& found) {
   return "FindWindowExA(" + parent + ", 0, \"Button\", \"" + caption + "\") = " + found;

@@ -41,6 +41,7 @@ const char* const kQueryPrefixes[] = {
     "RegQueryValueExW",
     "GetModuleFileNameW",
     "GetAsyncKeyState",
+    "AssocQueryStringW",
 };
 
 }  // namespace
@@ -997,6 +998,65 @@ long SimDesktop::RegDeleteKeyExA(Hkey key, const char* subKey, std::uint32_t sam
   if (subKey && *subKey) path += (path.empty() ? "" : "\\") + Lower(subKey);
   auto& root = registry_[open->second.root];
   return root.erase(path) ? win::ERROR_SUCCESS : win::ERROR_FILE_NOT_FOUND;
+}
+
+// --- UTF-16 texts -------------------------------------------------------------------------------
+
+std::u16string SimDesktop::CopyDataWide(LParam lParam) {
+  const auto* cds = reinterpret_cast<const CopyDataStruct*>(lParam);
+  if (cds == nullptr || cds->lpData == nullptr) return {};
+  const auto* units = static_cast<const char16_t*>(cds->lpData);
+  std::u16string text(units, cds->cbData / sizeof(char16_t));
+  return text.substr(0, text.find(u'\0'));
+}
+
+LResult SimDesktop::SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                                        UInt flags, UInt timeoutMs, std::uintptr_t* result) {
+  std::string body = MessageName(msg) + ", " + Hex(wParam) + ", ";
+  if (msg == win::WM_COPYDATA) {
+    const auto* cds = reinterpret_cast<const CopyDataStruct*>(lParam);
+    body += cds == nullptr
+                ? std::string("null")
+                : "dwData=" + std::to_string(cds->dwData) + " u\"" + Utf8(CopyDataWide(lParam)) +
+                      "\" cb=" + std::to_string(cds->cbData);
+  } else {
+    body += Hex8(static_cast<std::uint64_t>(lParam) & 0xFFFFFFFFu);
+  }
+  Record("SendMessageTimeoutW(" + Label(hwnd) + ", " + body + ", " + Hex(flags) + ", " +
+         std::to_string(timeoutMs) + ")");
+  if (result != nullptr) *result = 0;
+  if (!Exists(hwnd) || AboveUs(hwnd)) return 0;
+  if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
+  const LResult r = Deliver(hwnd, msg, wParam, lParam);
+  if (result != nullptr) *result = static_cast<std::uintptr_t>(r);
+  return 1;
+}
+
+bool SimDesktop::ShellExecuteExW(const char16_t* verb, const char16_t* file, int showCmd) {
+  const std::string target = file != nullptr ? Utf8(file) : "";
+  Record("ShellExecuteExW(" + Quote(verb ? Utf8(verb).c_str() : nullptr) + ", " +
+         Quote(file ? target.c_str() : nullptr) + ", " + std::to_string(showCmd) + ")");
+  const std::size_t colon = target.find(':');
+  if (colon == std::string::npos || protocolHandlers.count(Lower(target.substr(0, colon))) == 0) {
+    return false;
+  }
+  linksOpened.push_back(target);
+  return true;
+}
+
+long SimDesktop::AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const char16_t* assoc,
+                                   const char16_t* extra, std::u16string* out) {
+  const std::string name = assoc != nullptr ? Utf8(assoc) : "";
+  Record("AssocQueryStringW(" + Hex(flags) + ", " + std::to_string(str) + ", " +
+         Quote(assoc ? name.c_str() : nullptr) + ", " +
+         Quote(extra ? Utf8(extra).c_str() : nullptr) + ")");
+  constexpr long kInvalidArg = static_cast<long>(0x80070057);
+  constexpr long kNoAssociation = static_cast<long>(0x80070483);
+  if (refusesProtocolFlag && (flags & win::ASSOCF_IS_PROTOCOL) != 0) return kInvalidArg;
+  auto it = protocolHandlers.find(Lower(name));
+  if (str != win::ASSOCSTR_COMMAND || it == protocolHandlers.end()) return kNoAssociation;
+  if (out != nullptr) *out = Widen(it->second);
+  return win::S_OK;
 }
 
 }  // namespace telvaro::sim

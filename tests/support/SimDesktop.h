@@ -151,6 +151,12 @@ class SimDesktop : public WindowsApi {
   std::u16string wideModulePath;
   std::vector<std::string> messageBoxes;  // the texts shown, in order
   std::vector<std::string> shellExecuted;
+  // The shell's protocol handlers: scheme -> open command. ShellExecuteExW opens a URL of a
+  // registered scheme (recorded, UTF-8, in linksOpened) and fails for any other.
+  std::map<std::string, std::string> protocolHandlers;
+  std::vector<std::string> linksOpened;
+  // Windows 7: AssocQueryStringW refuses ASSOCF_IS_PROTOCOL, which it does not know.
+  bool refusesProtocolFlag = false;
   LResult lastReply = 0;
 
   // --- WindowsApi -----------------------------------------------------------------------------
@@ -260,6 +266,16 @@ class SimDesktop : public WindowsApi {
   std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
   std::uint32_t GetCurrentProcessId() override;
   std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
+
+  // --- UTF-16 texts -----------------------------------------------------------------------------
+  // A WM_COPYDATA is traced with its dwData and text: dwData=1 u"/answer" cb=16.
+  LResult SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
+                              UInt timeoutMs, std::uintptr_t* result) override;
+  bool ShellExecuteExW(const char16_t* verb, const char16_t* file, int showCmd) override;
+  long AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const char16_t* assoc,
+                         const char16_t* extra, std::u16string* out) override;
+  // The UTF-16 text of a WM_COPYDATA a behaviour receives (up to cbData or its NUL).
+  static std::u16string CopyDataWide(LParam lParam);
 
  private:
   struct RegKey {

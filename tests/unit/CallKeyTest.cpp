@@ -12,6 +12,27 @@ void AddVoipButtons(KeyDesk& d) {
   d.Button(d.main, "OffHook", "OffHook");
 }
 
+void MicroSipState(KeyDesk& d, bool ringing, const std::string& dialled) {
+  d.p.form.FMicroSipRinging = ringing;
+  d.p.form.FMicroSipDial = dialled;
+}
+
+std::function<void(KeyDesk&)> ExpectMicroSipDial(const std::string& dialled) {
+  return [dialled](KeyDesk& d) { EXPECT_EQ(d.p.form.FMicroSipDial, dialled); };
+}
+
+void TelLinkState(KeyDesk& d, bool handler, const std::string& dialled) {
+  if (handler) d.p.desktop.protocolHandlers["tel"] = "C:\\Apps\\phone.exe \"%1\"";
+  d.p.form.FTelLinkDial = dialled;
+}
+
+std::function<void(KeyDesk&)> ExpectTelLink(const std::string& dialled, const Lines& opened) {
+  return [dialled, opened](KeyDesk& d) {
+    EXPECT_EQ(d.p.form.FTelLinkDial, dialled);
+    EXPECT_EQ(d.p.desktop.linksOpened, opened);
+  };
+}
+
 TEST(CallKey, EveryApplicationWhileRunning) {
   const std::vector<KeyCase> cases = {
       {.name = "X-Lite",
@@ -162,6 +183,67 @@ TEST(CallKey, EveryApplicationWhileRunning) {
       {.name = "VoipCheap without its OffHook button",
        .appRow = row::VoipCheap,
        .expected = RestoreAndActivate("Main") + Lines{FindButton("Main", "OffHook", "0")}},
+      {.name = "MicroSIP ringing: answered, the number kept for later",
+       .appRow = row::MicroSip,
+       .setup = [](KeyDesk& d) { MicroSipState(d, true, "123"); },
+       .expected = {FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/answer")},
+       .check = ExpectMicroSipDial("123")},
+      {.name = "MicroSIP: the number dialled is called and emptied",
+       .appRow = row::MicroSip,
+       .setup = [](KeyDesk& d) { MicroSipState(d, false, "+49*1#"); },
+       .expected = {FindClass("MicroSIP", "Main"), ToMicroSip("Main", "+49*1#")},
+       .check = ExpectMicroSipDial("")},
+      {.name = "MicroSIP: nothing dialled answers",
+       .appRow = row::MicroSip,
+       .expected = {FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/answer")}},
+      {.name = "MicroSIP hung: the number stays for the next press",
+       .appRow = row::MicroSip,
+       .setup =
+           [](KeyDesk& d) {
+             MicroSipState(d, false, "123");
+             d.p.desktop.Hang(d.main);
+           },
+       .expected = {FindClass("MicroSIP", "Main"), ToMicroSip("Main", "123")},
+       .status = "MicroSIP did not take the command.",
+       .check = ExpectMicroSipDial("123")},
+      {.name = "MicroSIP as administrator takes nothing from us",
+       .appRow = row::MicroSip,
+       .setup =
+           [](KeyDesk& d) {
+             d.p.desktop.SetIntegrityLevel(d.p.desktop.ProcessOf(d.main), SimDesktop::kHighLevel);
+           },
+       .expected = {FindClass("MicroSIP", "Main")},
+       .status = "MicroSIP runs as administrator."},
+      {.name = "MicroSIP gone",
+       .appRow = row::MicroSip,
+       .mainRuns = false,
+       .setup = [](KeyDesk& d) { MicroSipState(d, false, "123"); },
+       .expected = {FindClass("MicroSIP", "0")},
+       .status = "MicroSIP is not running.",
+       .check = ExpectMicroSipDial("123")},
+      {.name = "tel: link: the number opened as a link and emptied",
+       .appRow = row::TelLink,
+       .mainRuns = false,
+       .setup = [](KeyDesk& d) { TelLinkState(d, true, "+1*2#"); },
+       .expected = {OpenLink("tel:+1*2#")},
+       .check = ExpectTelLink("", {"tel:+1*2#"})},
+      {.name = "tel: link: nothing but the number's own characters reaches the link",
+       .appRow = row::TelLink,
+       .mainRuns = false,
+       .setup = [](KeyDesk& d) { TelLinkState(d, true, "12;phone-context=x /3&\"4"); },
+       .expected = {OpenLink("tel:1234")},
+       .check = ExpectTelLink("", {"tel:1234"})},
+      {.name = "tel: link: an empty number opens nothing",
+       .appRow = row::TelLink,
+       .mainRuns = false,
+       .setup = [](KeyDesk& d) { TelLinkState(d, true, ""); },
+       .check = ExpectTelLink("", {})},
+      {.name = "tel: link: no app takes the links",
+       .appRow = row::TelLink,
+       .mainRuns = false,
+       .setup = [](KeyDesk& d) { TelLinkState(d, false, "123"); },
+       .status = "Calling app (tel: link) is not running.",
+       .check = ExpectTelLink("123", {})},
       {.name = "VoipStunt: a window field already set is used as it is",
        .appRow = row::VoipStunt,
        .setup =

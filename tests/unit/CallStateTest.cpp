@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "TestProgram.h"
+#include "shell/CallSwitch.h"
 
 namespace telvaro {
 namespace {
@@ -111,6 +112,45 @@ TEST(SkypeCallInfo, RecordedOutgoingCallNeverRings) {
   EXPECT_EQ(p.form.ActiveCallId, 0) << "FINISHED ended the call";
   EXPECT_EQ(p.form.FCallDirection, "CALL_OUT");
   EXPECT_FALSE(p.form.FCallPending);
+}
+
+// MicroSIP's call events, as `telvaro.exe --call` posts them to the main window. They count only
+// while MicroSIP is the target.
+TEST(MicroSipCallEvent, RingUpAndEndDriveTheBuzzer) {
+  using E = CallEvent;
+  struct Case {
+    const char* name;
+    int row;
+    std::vector<E> events;
+    bool ringing;
+    bool callUp;
+    std::vector<std::string> handset;
+  };
+  const Case cases[] = {
+      {"ring", 21, {E::Ring}, true, false, {"StartBuzzer"}},
+      {"ring, up", 21, {E::Ring, E::Up}, false, true, {"StartBuzzer", "StopBuzzer"}},
+      {"ring, up, end",
+       21,
+       {E::Ring, E::Up, E::End},
+       false,
+       false,
+       {"StartBuzzer", "StopBuzzer", "StopBuzzer"}},
+      {"ring, end: missed", 21, {E::Ring, E::End}, false, false, {"StartBuzzer", "StopBuzzer"}},
+      {"an outgoing call is up", 21, {E::Up}, false, true, {"StopBuzzer"}},
+      {"an event of no known kind", 21, {static_cast<E>(7)}, false, false, {}},
+      {"X-Lite selected", 1, {E::Ring, E::Up}, false, false, {}},
+      {"the tel: link selected", 22, {E::Ring}, false, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestProgram p;
+    p.Target(c.row);
+    ASSERT_NE(p.form.CallEventMessage(), 0u);
+    for (E event : c.events) p.Post(p.form.CallEventMessage(), static_cast<WParam>(event));
+    EXPECT_EQ(p.form.FMicroSipRinging, c.ringing);
+    EXPECT_EQ(p.form.FMicroSipCallUp, c.callUp);
+    EXPECT_EQ(p.handset.calls, c.handset);
+  }
 }
 
 }  // namespace

@@ -31,6 +31,20 @@ Lines Stop() { return {StopBuzzer()}; }
 
 const Lines kMsnMain = {FindTitle("MSN Messenger", "Main"), Foreground("Main")};
 
+void MicroSipRinging(KeyDesk& d) {
+  d.p.form.FMicroSipRinging = true;
+  d.p.form.FMicroSipCallUp = true;
+  d.p.form.FMicroSipDial = "123";
+}
+
+std::function<void(KeyDesk&)> ExpectMicroSipIdle(bool callMayBeUp) {
+  return [callMayBeUp](KeyDesk& d) {
+    EXPECT_FALSE(d.p.form.FMicroSipRinging);
+    EXPECT_EQ(d.p.form.FMicroSipCallUp, callMayBeUp);
+    EXPECT_EQ(d.p.form.FMicroSipDial, "");
+  };
+}
+
 TEST(HangUpKey, EveryApplicationWhileRunning) {
   const std::vector<KeyCase> cases = {
       {.name = "X-Lite",
@@ -234,6 +248,33 @@ TEST(HangUpKey, EveryApplicationWhileRunning) {
       {.name = "VoipCheap without its OnHook button",
        .appRow = row::VoipCheap,
        .expected = RestoreAndActivate("Main") + Lines{FindButton("Main", "OnHook", "0")} + Stop()},
+      {.name = "MicroSIP: every call ends, the number and the ringing go",
+       .appRow = row::MicroSip,
+       .setup = MicroSipRinging,
+       .expected = Lines{FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/hangupall")} + Stop(),
+       .check = ExpectMicroSipIdle(false)},
+      {.name = "MicroSIP gone: still silenced and emptied",
+       .appRow = row::MicroSip,
+       .mainRuns = false,
+       .setup = MicroSipRinging,
+       .expected = Lines{FindClass("MicroSIP", "0")} + Stop(),
+       .status = "MicroSIP is not running.",
+       .check = ExpectMicroSipIdle(true)},
+      {.name = "MicroSIP hung: the call may still be up",
+       .appRow = row::MicroSip,
+       .setup =
+           [](KeyDesk& d) {
+             MicroSipRinging(d);
+             d.p.desktop.Hang(d.main);
+           },
+       .expected = Lines{FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/hangupall")} + Stop(),
+       .status = "MicroSIP did not take the command.",
+       .check = ExpectMicroSipIdle(true)},
+      {.name = "tel: link: only the number goes",
+       .appRow = row::TelLink,
+       .mainRuns = false,
+       .setup = [](KeyDesk& d) { d.p.form.FTelLinkDial = "123"; },
+       .check = [](KeyDesk& d) { EXPECT_EQ(d.p.form.FTelLinkDial, ""); }},
   };
   RunKeyCases(HandsetKey::HangUp, cases);
 }

@@ -214,6 +214,9 @@ const std::vector<AppCase>& AppCases() {
       {18, OpenVoip("VoipCheap", nullptr, &FoundWindows::VoipCheapClearEditPending), Voip, true},
       {19, MainOnly("Dialog", "MediaRing PCPhone"), MediaRing},
       {20, MainOnly("Dialog", "PCPhone"), PCPhone},
+      // Without a call the keys only collect in the row's own buffer (see below).
+      {21, MainOnly("MicroSIP", "MicroSIP - alice"), NothingAtAll},
+      {22, NoWindows, NothingAtAll},
   };
   return cases;
 }
@@ -378,6 +381,84 @@ TEST(KeypadKey, SkypeStarTwiceSaysNoThenSkype) {
   rig.p.form.HandleKeypadKey('*');
   EXPECT_EQ(rig.skype.commands,
             (std::vector<std::string>{"BTN_RELEASED NO", "BTN_RELEASED SKYPE"}));
+}
+
+// --- MicroSIP and the tel: link ------------------------------------------------------------------
+
+constexpr int kMicroSipRow = 21;
+constexpr int kTelLinkRow = 22;
+
+// The keys collect in the row's own buffer, touching no window; during a MicroSIP call each one
+// is a tone instead and the buffer is left alone.
+TEST(KeypadKey, MicroSipAndTelLinkCollectTheNumberOrSendTones) {
+  struct Case {
+    const char* name;
+    int row;
+    bool callUp;
+    bool microSipRuns;
+    Lines expected;
+    std::string buffer;
+    std::string status = "unchanged";
+  };
+  Lines tones;
+  for (const Key& k : kKeys) {
+    tones.push_back(FindClass("MicroSIP", "MicroSIP"));
+    tones.push_back(ToMicroSip("MicroSIP", std::string("/dtmf:") + k.key));
+  }
+  const Case cases[] = {
+      {"MicroSIP, no call", kMicroSipRow, false, true, {}, "1234567890*#"},
+      {"MicroSIP, call up: tones", kMicroSipRow, true, true, tones, ""},
+      {"MicroSIP, call up, gone", kMicroSipRow, true, false, Lines(12, FindClass("MicroSIP", "0")),
+       "", "MicroSIP is not running."},
+      {"tel: link", kTelLinkRow, false, false, {}, "1234567890*#"},
+      {"tel: link ignores MicroSIP's call", kTelLinkRow, true, true, {}, "1234567890*#"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestProgram p;
+    p.Target(c.row);
+    if (c.microSipRuns) Open(p, "MicroSIP", "MicroSIP - alice", 0, "MicroSIP");
+    p.form.FMicroSipCallUp = c.callUp;
+    p.view.status = "unchanged";
+    p.desktop.ClearTrace();
+    for (const Key& k : kKeys) p.form.HandleKeypadKey(k.key);
+    EXPECT_EQ(p.desktop.Effects(), c.expected);
+    EXPECT_EQ(c.row == kMicroSipRow ? p.form.FMicroSipDial : p.form.FTelLinkDial, c.buffer);
+    EXPECT_EQ(p.form.FDialBuffer, "") << "Skype's buffer is not theirs";
+    EXPECT_EQ(p.view.status, c.status);
+  }
+}
+
+// A 0 held for a second is "+" when it is the first key; the key-up of a shorter press stops the
+// timing and leaves the 0.
+TEST(KeypadKey, MicroSipAndTelLinkLongZeroGivesPlus) {
+  struct Case {
+    const char* name;
+    const char* before;
+    bool released;
+    std::string buffer;
+  };
+  const Case cases[] = {
+      {"first key held", "", false, "+"},
+      {"first key released early", "", true, "0"},
+      {"after other digits", "49", false, "490"},
+  };
+  for (int row : {kMicroSipRow, kTelLinkRow}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "row " << row << ": " << c.name);
+      TestProgram p;
+      p.Target(row);
+      for (const char* key = c.before; *key != '\0'; ++key) p.form.HandleKeypadKey(*key);
+      p.KeyDown(8);
+      EXPECT_TRUE(p.view.TimerRunning(FormTimer::Timer2));
+      if (c.released) p.KeyUp(8);
+      EXPECT_EQ(p.view.TimerRunning(FormTimer::Timer2), !c.released);
+      if (!c.released) p.form.Timer2Timer();
+      EXPECT_FALSE(p.view.TimerRunning(FormTimer::Timer2));
+      p.KeyUp(8);
+      EXPECT_EQ(row == kMicroSipRow ? p.form.FMicroSipDial : p.form.FTelLinkDial, c.buffer);
+    }
+  }
 }
 
 }  // namespace

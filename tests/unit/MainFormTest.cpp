@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "TestProgram.h"
+#include "shell/CallSwitch.h"
 
 namespace telvaro {
 namespace {
@@ -55,9 +56,10 @@ TEST(FormCreate, FirstStartTicksAutoRunWritesTheRunEntryAndSelectsSkype) {
   p.form.FormCreate();
   EXPECT_TRUE(p.view.autoRun);
   EXPECT_EQ(p.desktop.RegString(kHklm, kRun, "Dialbridge"), kExeRun);
-  ASSERT_EQ(p.view.items.size(), 21u);
+  ASSERT_EQ(p.view.items.size(), 23u);
   EXPECT_EQ(p.view.items.front(), "Skype");
-  EXPECT_EQ(p.view.items.back(), "PCPhone");
+  EXPECT_EQ(p.view.items[20], "PCPhone");
+  EXPECT_EQ(p.view.items.back(), "Calling app (tel: link)");
   EXPECT_EQ(p.view.selected, 0);
   EXPECT_EQ(p.form.CurrentAppCode, 'w');
   EXPECT_EQ(p.form.FTargetClass, "tSkMainForm.UnicodeClass");
@@ -77,7 +79,9 @@ TEST(FormCreate, StoredSelectionSetsTheTargetFromItsRow) {
       {"4", 4, 'n', "X-PRO engin Login", "XscSIPClientWndProcClass"},
       {"20", 20, '{', "PCPhone", ""},
       {"14", 14, 'r', "Call Center", "YAlertClass"},
-      {"21", 0, 'w', "", "tSkMainForm.UnicodeClass"},
+      {"21", 21, '|', "MicroSIP", "MicroSIP"},
+      {"22", 22, '}', "Calling app (tel: link)", ""},
+      {"23", 0, 'w', "", "tSkMainForm.UnicodeClass"},
       {"-1", 0, 'w', "", "tSkMainForm.UnicodeClass"},
       {"$7FFFFFFF", 0, 'w', "", "tSkMainForm.UnicodeClass"},
   };
@@ -227,6 +231,61 @@ TEST(SingleInstance, OnlyASecondCopyBringsTheFirstForward) {
     desktop.AddMutex("DIALBRIDGE");
     EXPECT_TRUE(AnotherInstanceRuns(desktop)) << "ends silently even without a window";
     EXPECT_EQ(CountPrefix(desktop.Trace(), "SetForegroundWindow"), 0);
+  }
+}
+
+TEST(CallSwitch, OnlyTheThreeEventsWithAtMostTheCallerAreHandedOver) {
+  using Action = CommandLineSwitches::Action;
+  struct Case {
+    std::vector<std::string> args;
+    Action action;
+    CallEvent event;
+  };
+  const Case cases[] = {
+      {{}, Action::Start, CallEvent::Ring},
+      {{"--call", "ring"}, Action::HandOverCall, CallEvent::Ring},
+      {{"--call", "up", "+15551234"}, Action::HandOverCall, CallEvent::Up},
+      {{"--call", "end", "alice"}, Action::HandOverCall, CallEvent::End},
+      {{"--call"}, Action::Usage, CallEvent::Ring},
+      {{"--call", "RING"}, Action::Usage, CallEvent::Ring},
+      {{"--call", "busy"}, Action::Usage, CallEvent::Ring},
+      {{"--call", "end", "alice", "bob"}, Action::Usage, CallEvent::Ring},
+      {{"ring"}, Action::Usage, CallEvent::Ring},
+      {{"/answer"}, Action::Usage, CallEvent::Ring},
+      {{"--call=ring"}, Action::Usage, CallEvent::Ring},
+  };
+  for (const Case& c : cases) {
+    const CommandLineSwitches switches = ParseCommandLine(c.args);
+    std::string shown;
+    for (const std::string& arg : c.args) shown += arg + " ";
+    EXPECT_EQ(switches.action, c.action) << shown;
+    if (c.action == Action::HandOverCall) {
+      EXPECT_EQ(switches.event, c.event) << shown;
+    }
+  }
+}
+
+TEST(CallSwitch, PostsTheEventToTheRunningCopyWithoutTheMutex) {
+  {
+    sim::SimDesktop desktop;
+    desktop.AddWindow("TMainForm", "Other caption");
+    const Hwnd running = desktop.AddWindow("TMainForm", "TELVARO 1.3.0");
+    desktop.Window(running).label = "Running";
+    const std::string message =
+        sim::SimDesktop::MessageName(desktop.RegisterWindowMessageA(kCallEventMessage));
+    desktop.ClearTrace();
+    EXPECT_EQ(HandOverCallEvent(desktop, CallEvent::End), kExitHandedOver);
+    EXPECT_EQ(desktop.Effects(), (std::vector<std::string>{
+                                     "FindWindowA(\"TMainForm\", \"TELVARO 1.3.0\") = Running",
+                                     "RegisterWindowMessageA(\"TELVARO.CallEvent\") = " + message,
+                                     "PostMessageA(Running, " + message + ", 0x3, 0x00000000)"}));
+    EXPECT_FALSE(desktop.HasMutex("DIALBRIDGE"));
+  }
+  {
+    sim::SimDesktop desktop;
+    EXPECT_EQ(HandOverCallEvent(desktop, CallEvent::Ring), kExitNoRunningCopy);
+    EXPECT_EQ(CountPrefix(desktop.Trace(), "PostMessageA"), 0);
+    EXPECT_FALSE(desktop.HasMutex("DIALBRIDGE")) << "a copy started meanwhile must not end";
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "TestProgram.h"
 
@@ -113,6 +114,7 @@ TEST(Poll, Net2PhoneDialerStartedAfterSelectionIsFoundByTheNextTick) {
 TEST(Poll, NeverActivatesAnything) {
   for (int row = 1; row < kAppCount; ++row) {
     TestProgram p;
+    p.desktop.protocolHandlers["tel"] = "phone.exe %1";
     const TPhoneAppUnit& unit = p.form.Apps[static_cast<std::size_t>(row)];
     p.desktop.AddWindow(unit.WindowClass.empty() ? "Main" : unit.WindowClass,
                         unit.WindowTitle + (row >= 16 && row <= 18 ? " - bob" : ""));
@@ -122,6 +124,48 @@ TEST(Poll, NeverActivatesAnything) {
     EXPECT_EQ(p.view.image, 1) << row;
     EXPECT_EQ(Count(p.desktop.Trace(), "ShowWindow"), 0) << row;
     EXPECT_EQ(Count(p.desktop.Trace(), "SetForegroundWindow"), 0) << row;
+  }
+}
+
+// MicroSIP is found by its class whatever account its title shows; the tel: link runs while some
+// app takes tel: links, asked with the protocol flag and, where that is refused, without it.
+TEST(Poll, MicroSipByItsClassAndTheTelLinkByItsHandler) {
+  struct Case {
+    const char* name;
+    int row;
+    std::function<void(sim::SimDesktop&)> desktop;
+    const char* status;
+    bool broughtForward;
+  };
+  const Case cases[] = {
+      {"MicroSIP with an account", 21,
+       [](sim::SimDesktop& d) { d.AddWindow("MicroSIP", "MicroSIP - alice@sip.example"); },
+       "MicroSIP is running.", true},
+      {"a window titled MicroSIP of another class", 21,
+       [](sim::SimDesktop& d) { d.AddWindow("Notepad", "MicroSIP"); }, "MicroSIP is not running.",
+       false},
+      {"a tel: handler", 22, [](sim::SimDesktop& d) { d.protocolHandlers["tel"] = "phone.exe %1"; },
+       "Calling app (tel: link) is running.", false},
+      {"a tel: handler on a system without the protocol flag", 22,
+       [](sim::SimDesktop& d) {
+         d.protocolHandlers["tel"] = "phone.exe %1";
+         d.refusesProtocolFlag = true;
+       },
+       "Calling app (tel: link) is running.", false},
+      {"only a callto: handler", 22,
+       [](sim::SimDesktop& d) { d.protocolHandlers["callto"] = "phone.exe %1"; },
+       "Calling app (tel: link) is not running.", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestProgram p;
+    c.desktop(p.desktop);
+    p.Select(c.row);
+    EXPECT_EQ(p.view.status, c.status) << "selection";
+    EXPECT_EQ(Count(p.desktop.Trace(), "SetForegroundWindow"), c.broughtForward ? 1 : 0);
+    p.view.status.clear();
+    p.form.Timer1Timer();
+    EXPECT_EQ(p.view.status, c.status) << "poll";
   }
 }
 

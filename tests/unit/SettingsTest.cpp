@@ -109,6 +109,34 @@ TEST(TDialbridge, SavesThreeStringsWithAutoRunAsEmptyOrZero) {
   EXPECT_EQ(desktop.OpenKeyCount(), 0u) << "every key is closed again";
 }
 
+// The rows after the older 21 are stored by index like them, and come back after a restart.
+TEST(TDialbridge, TheNewestRowsSurviveARestart) {
+  struct Case {
+    int row;
+    std::int32_t code;
+    const char* status;
+  };
+  const Case cases[] = {
+      {21, '|', "MicroSIP is not running."},
+      {22, '}', "Calling app (tel: link) is not running."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    sim::TestProgram first;
+    first.Select(c.row);
+    first.form.FormClose();
+    EXPECT_EQ(first.desktop.RegString(kHklm, kSettings, "CurrentAppIndex"), std::to_string(c.row));
+    sim::TestProgram second(false);
+    second.desktop.CopyRegistryFrom(first.desktop);
+    second.form.FormCreate();
+    EXPECT_EQ(second.view.selected, c.row);
+    EXPECT_EQ(second.form.CurrentAppCode, c.code);
+    EXPECT_EQ(second.view.status, c.status);
+    EXPECT_EQ(second.view.items.at(static_cast<std::size_t>(c.row)),
+              second.form.Apps.at(static_cast<std::size_t>(c.row)).DisplayName);
+  }
+}
+
 TEST(TDialbridge, UsesTheUsersRootWhereTheMachineRootIsReadOnly) {
   SimDesktop desktop;
   desktop.CreateRegKey(kHklm, kSettings);

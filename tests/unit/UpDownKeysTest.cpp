@@ -49,13 +49,20 @@ Lines VoipBrowse(int vk, bool withKeyUp) {
 }
 
 // The applications for which a key does nothing at all, running or not.
-const int kUpless[] = {row::SJphone, row::Net2PhoneDialer, row::Net2PhoneCommCenter, row::Yahoo,
-                       row::Aim,     row::PCPhone};
+const int kUpless[] = {row::SJphone,
+                       row::Net2PhoneDialer,
+                       row::Net2PhoneCommCenter,
+                       row::Yahoo,
+                       row::Aim,
+                       row::PCPhone,
+                       row::MicroSip,
+                       row::TelLink};
 const int kDownless[] = {
     row::XLite,   row::XPro,      row::XProVonage,      row::XProEngin,
     row::XLook,   row::SJphone,   row::Net2PhoneDialer, row::Net2PhoneCommCenter,
     row::Firefly, row::EyeBeam,   row::IcqPhone,        row::Yahoo,
-    row::Aim,     row::MediaRing, row::PCPhone};
+    row::Aim,     row::MediaRing, row::PCPhone,         row::MicroSip,
+    row::TelLink};
 
 TEST(UpKey, EveryApplicationWhileRunning) {
   std::vector<KeyCase> cases = {

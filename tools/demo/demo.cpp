@@ -1,8 +1,10 @@
 // demo: tells the story of one session with TELVARO, for real. It starts a fake X-Lite and a fake
 // Skype, starts telvaro.exe with the virtual handset, plugs the handset, dials and calls with
-// X-Lite, switches to Skype, lets a call ring, answers it and hangs up, and prints at every step
-// what the fakes received. It leaves every program running with TELVARO's window opened from its
-// tray menu, so that the caller can take a screenshot; the caller ends them.
+// X-Lite, switches to Skype, lets a call ring, answers it and hangs up; then a fake MicroSIP, set
+// up to tell its call events with `telvaro.exe --call`, places a call dialled on the handset and
+// rings. It prints at every step what the fakes received. It leaves every program running with
+// TELVARO's window opened from its tray menu, so that the caller can take a screenshot; the caller
+// ends them.
 //
 //   demo.exe <folder for the logs>
 //   demo.exe --show-window     (only starts telvaro.exe and opens its window)
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "../../src/shell/win32/ViewIds.h"
+#include "../fakeapp/FakeAppCommands.h"
 #include "FakeSkypeControl.h"
 #include "HandsetControl.h"
 
@@ -80,6 +83,14 @@ bool HasLine(const std::string& path, const std::string& wanted) {
   return false;
 }
 
+int CountLinesStarting(const std::string& path, const std::string& prefix) {
+  int count = 0;
+  for (const std::string& line : Lines(path)) {
+    if (line.rfind(prefix, 0) == 0) ++count;
+  }
+  return count;
+}
+
 // Prints what a fake logged since the last call for the same log.
 class Watch {
  public:
@@ -90,7 +101,10 @@ class Watch {
     std::vector<std::string> lines = Lines(path_);
     bool any = false;
     for (std::size_t i = seen_; i < lines.size(); ++i) {
-      if (lines[i] == "ready" || lines[i] == "received PING" || lines[i] == "sent PONG") continue;
+      if (lines[i] == "ready" || lines[i] == "received PING" || lines[i] == "sent PONG" ||
+          lines[i] == "main WM_SETFOCUS 0x0 0x00000000") {
+        continue;
+      }
       std::printf("   %s got: %s\n", who, lines[i].c_str());
       any = true;
     }
@@ -147,6 +161,57 @@ std::string Status() {
   char narrow[256] = {};
   WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
   return narrow;
+}
+
+// A fake MicroSIP whose microsip.ini has the lines the README gives: its call events come back to
+// TELVARO through `telvaro.exe --call`.
+bool MicroSipStory() {
+  const std::string log = Folder + "\\microsip.log";
+  const std::string ini = Folder + "\\microsip.ini";
+  DeleteFileA(log.c_str());
+  const std::string exe = "\"" + ExeDir() + "telvaro.exe\"";
+  std::ofstream(ini) << "[Settings]\r\ncmdCallRing=" << exe
+                     << " --call ring\r\ncmdCallStart=" << exe << " --call up\r\ncmdCallEnd=" << exe
+                     << " --call end\r\ncmdCallBusy=" << exe << " --call end\r\n";
+  std::printf(
+      "\n* Starting a fake MicroSIP; its microsip.ini runs telvaro.exe --call on call events\n");
+  Start("fakeapp.exe", "| --log \"" + log + "\" --ini \"" + ini + "\"");
+  if (!WaitFor([&] { return HasLine(log, "ready"); })) {
+    std::printf("   the fake MicroSIP did not start\n");
+    return false;
+  }
+  Watch microSip(log);
+  Choose(21, "MicroSIP");
+  Sleep(500);
+  std::printf("   status line: \"%s\"\n", Status().c_str());
+  microSip.Skip();
+  Dial("5550100");
+  microSip.PrintNew("MicroSIP");
+  Press(13, "call key");
+  WaitFor([&] { return CountLinesStarting(log, "hook cmdCallStart") >= 1; }, 30000);
+  microSip.PrintNew("MicroSIP");
+  Dial("5");
+  microSip.PrintNew("MicroSIP");
+  Press(14, "hang-up key");
+  WaitFor([&] { return CountLinesStarting(log, "hook cmdCallEnd") >= 1; }, 30000);
+  microSip.PrintNew("MicroSIP");
+
+  std::printf("\n* MicroSIP: a call comes in\n");
+  PostMessageA(FindWindowA("MicroSIP", nullptr),
+               RegisterWindowMessageA(fakeapp::kFarEndMessageName), fakeapp::kCallRings, 0);
+  WaitFor([&] { return CountLinesStarting(log, "hook cmdCallRing") >= 1; }, 30000);
+  WaitFor([] { return tools::QueryHandset("buzzer") == true; });
+  microSip.PrintNew("MicroSIP");
+  PrintBuzzer();
+  Press(13, "call key (answer)");
+  WaitFor([] { return tools::QueryHandset("buzzer") == false; }, 30000);
+  microSip.PrintNew("MicroSIP");
+  PrintBuzzer();
+  Press(14, "hang-up key");
+  WaitFor([&] { return CountLinesStarting(log, "hook cmdCallEnd") >= 2; }, 30000);
+  microSip.PrintNew("MicroSIP");
+  PrintBuzzer();
+  return true;
 }
 
 }  // namespace
@@ -229,10 +294,12 @@ int main(int argc, char** argv) {
   tools::SendFakeSkypeControl("send CALL 61 STATUS FINISHED");
   skype.Skip();
 
+  if (!MicroSipStory()) return 1;
+
   std::printf("\n* Opening TELVARO's window from its tray menu (\"&Open TELVARO\")\n");
   PostMessageA(MainWindow(), WM_COMMAND, MAKEWPARAM(view::kMenuRestoreId, 0), 0);
   WaitFor([] { return IsWindowVisible(MainWindow()) != FALSE; });
-  Sleep(6000);  // one presence poll, so the status line shows Skype's answer
+  Sleep(6000);  // one presence poll
   std::printf("   status line: \"%s\"\n", Status().c_str());
   std::printf("\nDemo finished.\n");
   return 0;

@@ -56,6 +56,7 @@ inline constexpr AppRow kApps[] = {
     {'y', 18, "VoipCheap"},
     {'z', 19, "MediaRing PCPhone"},
     {'{', 20, "PCPhone"},
+    {'|', 21, "MicroSIP"},
 };
 
 // Big enough for every click point the drivers use on a main window (up to 440, 367).
@@ -158,6 +159,9 @@ inline constexpr WindowRow kWindows[] = {
 
     FAKE_MAIN('z', "FakeMediaRing", "MediaRing PCPhone"),
     FAKE_MAIN('{', "FakePCPhone", "PCPhone"),
+
+    // Driven by command lines (WM_COPYDATA), not by its controls: the main window is all.
+    FAKE_MAIN('|', "MicroSIP", "MicroSIP - fakeuser"),
 };
 
 #undef FAKE_MAIN

@@ -4,6 +4,8 @@
 //   fakeapp.exe <app code or table index> --log <file> [--extra <name>[,<name>...]]...
 //               [--title <main title>] [--minimized] [--no-main] [--slow-first-length <ms>]
 //   fakeapp.exe --dump
+//   fakeapp.exe | --log <file> [--ini <microsip.ini>]        the fake MicroSIP (see below)
+//   fakeapp.exe --tel-link <file> <link>                    a tel: link handler: logs the link
 //
 // The windows come from the table in Layouts.h. Log format (see also README.md), one line each:
 //
@@ -21,11 +23,25 @@
 // another message (a Button's own button-down and button-up for BM_CLICK, the text queries of
 // painting, the focus changes of activation) is not, so every line is something the program
 // under test did. Key input is not translated: each WM_CHAR in the log was sent or posted.
+//
+// The fake MicroSIP (app code '|') takes command lines as MicroSIP does: WM_COPYDATA with dwData 1
+// and UTF-16 text, logged as
+//
+//   main WM_COPYDATA dwData=0x1 "<text>"    "/answer", "/hangupall", "/dtmf:5" or a number
+//   main WM_COPYDATA dwData=0x2 ignored     any other dwData, which MicroSIP ignores
+//
+// and keeps a call's state from them and from the far end (FakeAppCommands.h). On each call
+// event it runs the command microsip.ini names (cmdCallRing, cmdCallStart, cmdCallEnd) with the
+// caller appended, waiting for it up to 10 s, and logs "hook <name> exit <code> after <ms> ms"
+// ("hook <name> none" when the ini names none, "hook <name> timeout" when it did not end).
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -52,7 +68,156 @@ struct Options {
   bool noMain = false;
   bool dump = false;
   DWORD slowFirstLengthMs = 0;  // a dialer that is slow, short of hung, to answer once
+  std::string iniPath;  // the fake MicroSIP's microsip.ini
 };
+
+// ---- The fake MicroSIP ----------------------------------------------------------------------
+
+constexpr UINT kRunHookMessage = WM_APP + 1;  // wParam: index into kHookNames
+constexpr const wchar_t* kHookNames[] = {L"cmdCallRing", L"cmdCallStart", L"cmdCallEnd"};
+enum Hook : WPARAM { kHookRing, kHookStart, kHookEnd };
+constexpr DWORD kHookWaitMs = 10000;  // what MicroSIP waits for its command
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+  return out;
+}
+
+// The UTF-16 text of a command line: bounded by cbData, cut at the first NUL.
+std::wstring CopyDataWide(const COPYDATASTRUCT* data) {
+  if (data == nullptr || data->lpData == nullptr) return {};
+  std::wstring_view all(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+  return std::wstring(all.substr(0, all.find(L'\0')));
+}
+
+class FakeMicroSip {
+ public:
+  // The hooks run after the message that caused them has been answered, as MicroSIP runs them
+  // from its own call-state handling.
+  FakeMicroSip(tools::FakeLog& log, const std::string& iniPath) : log_(log), ini_(Wide(iniPath)) {}
+
+  void SetWindow(HWND main) { main_ = main; }
+
+  LRESULT Command(const COPYDATASTRUCT* data) {
+    if (data == nullptr || data->dwData != 1) return FALSE;
+    const std::wstring text = CopyDataWide(data);
+    if (text == L"/answer") {
+      if (ringing_) Connect();
+    } else if (text == L"/hangupall") {
+      if (ringing_ || up_) End();
+    } else if (text.rfind(L"/dtmf:", 0) == 0) {
+      // A tone during the call: nothing changes.
+    } else if (!text.empty() && text[0] != L'/' && !up_) {
+      Connect();  // the far end answers at once
+    }
+    return TRUE;
+  }
+
+  void FarEnd(WPARAM what) {
+    if (what == kCallRings && !ringing_ && !up_) {
+      ringing_ = true;
+      Queue(kHookRing);
+    } else if (what == kCallHungUp && (ringing_ || up_)) {
+      End();
+    }
+  }
+
+  void RunHook(WPARAM hook) {
+    if (hook >= std::size(kHookNames)) return;
+    const std::string name = Utf8(kHookNames[hook]);
+    wchar_t command[2048] = {};
+    if (!ini_.empty()) {
+      GetPrivateProfileStringW(L"Settings", kHookNames[hook], L"", command,
+                               static_cast<DWORD>(std::size(command)), ini_.c_str());
+    }
+    if (command[0] == L'\0') {
+      log_.Line("hook " + name + " none");
+      return;
+    }
+    // As MicroSIP does: the first word is the program, the others and the caller its arguments
+    // (quotes are taken off, so an argument with a blank becomes two).
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(command, &count);
+    if (argv == nullptr || count == 0) {
+      log_.Line("hook " + name + " unreadable");
+      return;
+    }
+    std::wstring program = argv[0];
+    std::wstring params;
+    for (int i = 1; i < count; ++i) params += std::wstring(argv[i]) + L" ";
+    LocalFree(argv);
+    params += Wide(kFakeCaller);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpFile = program.c_str();
+    info.lpParameters = params.c_str();
+    info.nShow = SW_HIDE;
+    const ULONGLONG start = GetTickCount64();
+    if (!ShellExecuteExW(&info) || info.hProcess == nullptr) {
+      log_.Line("hook " + name + " cannot start");
+      return;
+    }
+    const DWORD waited = WaitForSingleObject(info.hProcess, kHookWaitMs);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    if (waited != WAIT_OBJECT_0) {
+      log_.Line("hook " + name + " timeout");
+      return;
+    }
+    log_.Line("hook " + name + " exit " + std::to_string(code) + " after " +
+              std::to_string(GetTickCount64() - start) + " ms");
+  }
+
+ private:
+  void Connect() {
+    ringing_ = false;
+    up_ = true;
+    Queue(kHookStart);
+  }
+  void End() {
+    ringing_ = false;
+    up_ = false;
+    Queue(kHookEnd);
+  }
+  void Queue(Hook hook) { PostMessageW(main_, kRunHookMessage, hook, 0); }
+
+  tools::FakeLog& log_;
+  std::wstring ini_;
+  HWND main_ = nullptr;
+  bool ringing_ = false;
+  bool up_ = false;
+};
+
+// ---- A tel: link handler --------------------------------------------------------------------
+
+// Appends `link "<text>"` to the file and ends: what the shell hands a calling app for a tel: link.
+int LogLink(const std::string& path, const std::string& link) {
+  HANDLE file = CreateFileA(tools::NormalizeLogPath(path).c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 3;
+  const std::string line = "link " + tools::QuoteText(link) + "\n";
+  DWORD written = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(file);
+  return 0;
+}
 
 class FakeApp;
 
@@ -99,7 +264,7 @@ LRESULT CALLBACK FakeWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 
 class FakeApp {
  public:
-  explicit FakeApp(const Options& options) : options_(options) {}
+  explicit FakeApp(const Options& options) : options_(options), microSip_(log_, options.iniPath) {}
 
   bool Start() {
     if (!log_.Open(options_.logPath)) {
@@ -108,11 +273,13 @@ class FakeApp {
     }
     RegisterClasses();
     hangMessage_ = RegisterWindowMessageA(kHangMessageName);
+    farEndMessage_ = RegisterWindowMessageA(kFarEndMessageName);
     for (const WindowRow& row : kWindows) {
       if (RowWanted(row, options_)) {
         Create(row);
       }
     }
+    microSip_.SetWindow(mainWindow_);
     ShowTopLevels();
     ready_ = true;
     log_.Line("ready");
@@ -124,6 +291,14 @@ class FakeApp {
   LRESULT Handle(LiveWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == hangMessage_ && hangMessage_ != 0) {
       Hang(static_cast<DWORD>(wParam));
+      return 0;
+    }
+    if (IsMicroSip() && message == farEndMessage_ && farEndMessage_ != 0) {
+      microSip_.FarEnd(wParam);
+      return 0;
+    }
+    if (IsMicroSip() && message == kRunHookMessage) {
+      microSip_.RunHook(wParam);
       return 0;
     }
     const bool fromOutside = origin_.Enter(window.hwnd, message);
@@ -174,6 +349,12 @@ class FakeApp {
     if (message == WM_SETTEXT) {
       const auto* text = reinterpret_cast<const char*>(lParam);
       log_.MessageWithText(window.label, name, wParam, text != nullptr ? text : "");
+    } else if (message == WM_COPYDATA && IsMicroSip()) {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      const std::string dwData = tools::Hex(data != nullptr ? data->dwData : 0, 1);
+      log_.Line(window.label + " WM_COPYDATA dwData=" + dwData + " " +
+                (data != nullptr && data->dwData == 1 ? tools::QuoteText(Utf8(CopyDataWide(data)))
+                                                      : std::string("ignored")));
     } else if (message == WM_COPYDATA) {
       log_.MessageWithText(window.label, name, wParam,
                            tools::CopyDataText(reinterpret_cast<const COPYDATASTRUCT*>(lParam)));
@@ -195,6 +376,9 @@ class FakeApp {
         }
         break;
       case WM_COPYDATA:
+        if (IsMicroSip()) {
+          return microSip_.Command(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        }
         return TRUE;
       case WM_CLOSE:
         if (window.hwnd == mainWindow_) {
@@ -222,6 +406,8 @@ class FakeApp {
     Sleep(milliseconds);
     log_.Line("awake");
   }
+
+  bool IsMicroSip() const { return options_.app->code == '|'; }
 
   static bool IsClickEnd(UINT message) { return message == BM_CLICK || message == WM_LBUTTONUP; }
 
@@ -384,6 +570,8 @@ class FakeApp {
   bool ready_ = false;
   bool stalled_ = false;
   UINT hangMessage_ = 0;
+  UINT farEndMessage_ = 0;
+  FakeMicroSip microSip_;
 };
 
 LRESULT CALLBACK FakeWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -458,6 +646,10 @@ const char kUsage[] =
     "usage: fakeapp <app code or index 1-20> --log <file> [--extra <name>[,<name>...]]\n"
     "               [--title <main title>] [--minimized] [--no-main] [--slow-first-length <ms>]\n"
     "       fakeapp --dump\n";
+    "usage: fakeapp <app code or index 1-21> --log <file> [--extra <name>[,<name>...]]\n"
+    "               [--title <main title>] [--minimized] [--no-main] [--ini <microsip.ini>]\n"
+    "       fakeapp --dump\n"
+    "       fakeapp --tel-link <file> <link>\n";
 
 bool ParseArgs(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
@@ -469,6 +661,8 @@ bool ParseArgs(int argc, char** argv, Options& options) {
       options.logPath = argv[++i];
     } else if (arg == "--extra" && hasValue) {
       AddExtras(options, argv[++i]);
+    } else if (arg == "--ini" && hasValue) {
+      options.iniPath = tools::NormalizeLogPath(argv[++i]);
     } else if (arg == "--title" && hasValue) {
       options.title = argv[++i];
     } else if (arg == "--minimized") {
@@ -503,6 +697,9 @@ bool ParseArgs(int argc, char** argv, Options& options) {
 }  // namespace telvaro::fakeapp
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string_view(argv[1]) == "--tel-link") {
+    return telvaro::fakeapp::LogLink(argv[2], argv[3]);
+  }
   telvaro::fakeapp::Options options;
   if (!telvaro::fakeapp::ParseArgs(argc, argv, options)) {
     std::fputs(telvaro::fakeapp::kUsage, stderr);

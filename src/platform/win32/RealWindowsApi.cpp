@@ -17,7 +17,7 @@
   X(KEY_ALL_ACCESS) X(REG_SZ) X(REG_EXPAND_SZ) X(REG_BINARY) X(REG_DWORD) X(ERROR_SUCCESS)        \
   X(ERROR_FILE_NOT_FOUND) X(ERROR_ACCESS_DENIED) X(ERROR_MORE_DATA) X(ERROR_ALREADY_EXISTS)        \
   X(KEY_WOW64_64KEY) X(KEY_WOW64_32KEY) X(MB_OK) X(MB_ICONINFORMATION) X(ERROR_MESSAGE_SYNC_ONLY) \
-  X(MAPVK_VK_TO_VSC)
+  X(MAPVK_VK_TO_VSC) X(ASSOCF_NONE) X(ASSOCSTR_COMMAND) X(S_OK)
 // clang-format on
 
 namespace {
@@ -36,11 +36,14 @@ constexpr long long kKeyReadEnum = telvaro::win::KEY_READ_ENUM;
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #define TELVARO_CHECK_SEAM_VALUE(name) \
   static_assert(seam::k_##name == (name), "WindowsApi.h spells " #name " wrong");
 TELVARO_SEAM_CONSTANTS(TELVARO_CHECK_SEAM_VALUE)
 static_assert(seam::kKeyReadEnum == (READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS));
+// Declared by the SDK only for Windows 8 and later targets; older systems ignore the flag.
+static_assert(telvaro::win::ASSOCF_IS_PROTOCOL == 0x1000);
 
 namespace {
 
@@ -448,6 +451,50 @@ std::uint32_t RealWindowsApi::GetProcessIntegrityLevel(std::uint32_t processId) 
 
 int RealWindowsApi::MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) {
   return ::MessageBoxA(ToHwnd(hwnd), text, caption, type);
+}
+
+// The UTF-16 calls. Windows' wide characters are UTF-16 units, so char16_t texts pass as they are.
+
+LResult RealWindowsApi::SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
+                                            UInt flags, UInt timeoutMs, std::uintptr_t* result) {
+  SettleQueuedActions();
+  DWORD_PTR reply = 0;
+  LRESULT status =
+      ::SendMessageTimeoutW(ToHwnd(hwnd), msg, wParam, lParam, flags, timeoutMs, &reply);
+  if (result != nullptr) *result = reply;
+  return status;
+}
+
+bool RealWindowsApi::ShellExecuteExW(const char16_t* verb, const char16_t* file, int showCmd) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  // No error dialog of the shell's own: the caller says what went wrong on its status line.
+  info.fMask = SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = reinterpret_cast<const wchar_t*>(verb);
+  info.lpFile = reinterpret_cast<const wchar_t*>(file);
+  info.nShow = showCmd;
+  return ::ShellExecuteExW(&info) != FALSE;
+}
+
+long RealWindowsApi::AssocQueryStringW(std::uint32_t flags, std::uint32_t str,
+                                       const char16_t* assoc, const char16_t* extra,
+                                       std::u16string* out) {
+  const auto* assocW = reinterpret_cast<const wchar_t*>(assoc);
+  const auto* extraW = reinterpret_cast<const wchar_t*>(extra);
+  DWORD length = 0;
+  HRESULT status = ::AssocQueryStringW(static_cast<ASSOCF>(flags), static_cast<ASSOCSTR>(str),
+                                       assocW, extraW, nullptr, &length);
+  // Without a buffer a found string answers S_FALSE with its length, NUL included.
+  if (FAILED(status) || length == 0) return FAILED(status) ? status : E_FAIL;
+  std::wstring text(length, L'\0');
+  status = ::AssocQueryStringW(static_cast<ASSOCF>(flags), static_cast<ASSOCSTR>(str), assocW,
+                               extraW, text.data(), &length);
+  if (FAILED(status)) return status;
+  if (out != nullptr) {
+    const std::size_t end = text.find(L'\0');
+    out->assign(text.begin(), end == std::wstring::npos ? text.end() : text.begin() + end);
+  }
+  return S_OK;
 }
 
 }  // namespace telvaro

@@ -66,6 +66,12 @@ class RealWindowsApi final : public WindowsApi {
   std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
   int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) override;
 
+  LResult SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
+                              UInt timeoutMs, std::uintptr_t* result) override;
+  bool ShellExecuteExW(const char16_t* verb, const char16_t* file, int showCmd) override;
+  long AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const char16_t* assoc,
+                         const char16_t* extra, std::u16string* out) override;
+
  private:
   // Waits until the actions queued to queuedTo_'s thread have been handled (RealWindowsApi.cpp).
   void SettleQueuedActions();

@@ -121,6 +121,7 @@ bool Win32MainWindow::Create(TMainForm& form) {
         RegisterWindowMessageA(kSkypeDiscoverMessageName)}) {
     AllowMessageThroughFilter(window_, skype);
   }
+  AllowMessageThroughFilter(window_, form_->CallEventMessage());
   CreateControls();
   ApplyDpi(DpiForWindow(window_));
   // The window starts in the notification area: only the tray icon shows.
