@@ -269,12 +269,7 @@ bool SimDesktop::TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lPar
     return true;
   }
   if (Hung(hwnd)) return false;
-  if (Busy(hwnd)) {
-    const std::uint32_t wait = busyUntil_[ProcessOf(hwnd)] - now_;
-    Advance(std::min(wait, kAnswerTimeoutMs));
-    // Cancelled unpicked after the timeout; the window may be gone once it is free.
-    if (wait > kAnswerTimeoutMs || !Exists(hwnd)) return false;
-  }
+  if (!WaitWhileBusy(hwnd, kAnswerTimeoutMs)) return false;
   const LResult r = Deliver(hwnd, msg, wParam, lParam);
   if (result != nullptr) *result = r;
   return true;
@@ -934,6 +929,15 @@ void SimDesktop::Recover(Hwnd h) {
   DeliverPosted();
 }
 
+// A send to a busy program waits until it is free or the timeout ends; cancelled unpicked after
+// the timeout, and the window may be gone once the program is free.
+bool SimDesktop::WaitWhileBusy(Hwnd hwnd, std::uint32_t timeoutMs) {
+  if (!Busy(hwnd)) return true;
+  const std::uint32_t wait = busyUntil_[ProcessOf(hwnd)] - now_;
+  Advance(std::min(wait, timeoutMs));
+  return wait <= timeoutMs && Exists(hwnd);
+}
+
 void SimDesktop::SetBusy(Hwnd h, std::uint32_t ms) { busyUntil_[ProcessOf(h)] = now_ + ms; }
 
 bool SimDesktop::Busy(Hwnd h) const {
@@ -1025,8 +1029,9 @@ LResult SimDesktop::SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LPar
   Record("SendMessageTimeoutW(" + Label(hwnd) + ", " + body + ", " + Hex(flags) + ", " +
          std::to_string(timeoutMs) + ")");
   if (result != nullptr) *result = 0;
-  if (!Exists(hwnd) || AboveUs(hwnd)) return 0;
-  if (Hung(hwnd)) return Stall(hwnd, msg, wParam, lParam);
+  // A message with a pointer cannot wait in a hung program's queue: it is not delivered.
+  if (!Exists(hwnd) || AboveUs(hwnd) || Hung(hwnd)) return 0;
+  if (!WaitWhileBusy(hwnd, timeoutMs)) return 0;
   const LResult r = Deliver(hwnd, msg, wParam, lParam);
   if (result != nullptr) *result = static_cast<std::uintptr_t>(r);
   return 1;

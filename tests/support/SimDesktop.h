@@ -334,6 +334,7 @@ class SimDesktop : public WindowsApi {
   bool AboveUs(Hwnd h) const;
   void Stall(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam);
   bool Busy(Hwnd h) const;
+  bool WaitWhileBusy(Hwnd hwnd, std::uint32_t timeoutMs);
   // The clock moves on by ms: busy programs that come free handle what waits for them, and a
   // pending activation whose program handles messages completes.
   void Advance(std::uint32_t ms);
