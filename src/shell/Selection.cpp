@@ -82,7 +82,14 @@ void TMainForm::Timer1Timer() {
 // Skype counts as running while it answers the ping of every tick.
 void TMainForm::PollSkype() {
   if (!FSkypeSeen) {
-    LearnSkypeTitle();
+    // Every silent tick looks again, for as long as Skype stays away. Without a window of its
+    // main window's class the enumeration could match nothing, and reading the title and class of
+    // every window on the desktop was most of what an idle minute cost.
+    if (api_.FindWindowExA(0, 0, kSkypeMainWindowClass, nullptr) == 0) {
+      LearnTitle(Found.SkypeTitle);
+    } else {
+      LearnSkypeTitle();
+    }
     ShowTargetNotRunning();
     FSkype->Attach(3);
   }

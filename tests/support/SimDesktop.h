@@ -167,6 +167,7 @@ class SimDesktop : public WindowsApi {
   LResult SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
                               UInt timeoutMs, std::uintptr_t* result) override;
   bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
+  bool SendNotifyMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   bool ReplyMessage(LResult result) override;
   void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
                    std::uintptr_t extraInfo) override;
