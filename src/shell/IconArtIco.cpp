@@ -147,6 +147,7 @@ std::vector<std::uint8_t> PngFile(const IconImage& image) {
 
 std::vector<std::uint8_t> IcoFile(const std::vector<IconImage>& images) {
   std::vector<std::vector<std::uint8_t>> stored;
+  stored.reserve(images.size());
   for (const IconImage& image : images) {
     stored.push_back(image.size >= kPngIconSize ? PngFile(image) : BitmapImage(image));
   }
