@@ -9,8 +9,10 @@ target_link_libraries(telvaro_test_support PUBLIC telvaro_core GTest::gtest GTes
 target_compile_options(telvaro_test_support PRIVATE ${TELVARO_WARNINGS})
 
 file(GLOB TELVARO_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
-add_executable(unit_tests ${TELVARO_UNIT_TESTS})
-target_link_libraries(unit_tests PRIVATE telvaro_test_support GTest::gtest_main)
+# The icon file writer is build-machine code (zlib), tested here beside the rest.
+find_package(ZLIB REQUIRED)
+add_executable(unit_tests ${TELVARO_UNIT_TESTS} src/shell/IconArtIco.cpp)
+target_link_libraries(unit_tests PRIVATE telvaro_test_support GTest::gtest_main ZLIB::ZLIB)
 target_compile_options(unit_tests PRIVATE ${TELVARO_WARNINGS})
 target_compile_definitions(unit_tests PRIVATE
   TELVARO_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/../shared/testdata"

@@ -39,20 +39,24 @@ endif()
 # its own C++ compiler.
 set(TELVARO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 set(TELVARO_ICON ${TELVARO_GENERATED_DIR}/telvaro.ico)
+# The large image goes into the .ico as PNG, compressed with the build machine's zlib.
 set(icongen_sources ${PROJECT_SOURCE_DIR}/tools/icongen/icongen.cpp
-  ${PROJECT_SOURCE_DIR}/src/shell/IconArt.cpp)
+  ${PROJECT_SOURCE_DIR}/src/shell/IconArt.cpp ${PROJECT_SOURCE_DIR}/src/shell/IconArtIco.cpp)
 if(CMAKE_CROSSCOMPILING)
   find_program(TELVARO_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
   set(icongen ${TELVARO_GENERATED_DIR}/icongen)
   add_custom_command(OUTPUT ${icongen}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TELVARO_GENERATED_DIR}
     COMMAND ${TELVARO_HOST_CXX} -std=c++20 -O2 -I${PROJECT_SOURCE_DIR}/src ${icongen_sources}
-      -o ${icongen}
+      -lz -o ${icongen}
     DEPENDS ${icongen_sources} ${PROJECT_SOURCE_DIR}/src/shell/IconArt.h
+      ${PROJECT_SOURCE_DIR}/src/shell/IconArtIco.h
     COMMENT "Building icongen for the build machine" VERBATIM)
 else()
+  find_package(ZLIB REQUIRED)
   add_executable(icongen ${icongen_sources})
   target_include_directories(icongen PRIVATE src)
+  target_link_libraries(icongen PRIVATE ZLIB::ZLIB)
   set(icongen $<TARGET_FILE:icongen>)
 endif()
 add_custom_command(OUTPUT ${TELVARO_ICON}

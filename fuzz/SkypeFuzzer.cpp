@@ -58,6 +58,7 @@ class StubWindows : public WindowsApi {
     return 1;
   }
   bool PostMessageA(Hwnd, UInt, WParam, LParam) override { return false; }
+  bool SendNotifyMessageA(Hwnd, UInt, WParam, LParam) override { return true; }
   bool ReplyMessage(LResult) override { return false; }
   void keybd_event(std::uint8_t, std::uint8_t, std::uint32_t, std::uintptr_t) override {}
   std::int16_t GetAsyncKeyState(int) override { return 0; }

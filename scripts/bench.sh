@@ -63,7 +63,7 @@ traces=$PWD/../shared/testdata/skype-traces
 build/bench-native/bench/skype_parse_bench "$traces" --benchmark_min_time=1 --benchmark_color=false \
   >out/bench-parse.txt 2>&1 || true
 
-echo "== Windows programs under Wine (about $((idle_seconds + 300)) s)" >&2
+echo "== Windows programs under Wine (about $((2 * idle_seconds + 300)) s)" >&2
 rm -f out/bench-x64.txt out/bench-x86.txt out/bench-x86-not-run
 if [ -n "${DISPLAY:-}" ]; then
   BENCH_WINE_PART=1 "$0" --keys "$keys" --idle-seconds "$idle_seconds"
@@ -83,6 +83,12 @@ stripped_size() {  # strip tool, file: the size of a stripped copy in out/stripp
   mkdir -p out/stripped
   "$1" -o "$copy" "$2"
   stat -c %s "$copy"
+}
+
+section_size() {  # objdump tool, file, section: the section's size in bytes (0 when it has none)
+  local hex
+  hex=$("$1" -h "$2" | awk -v name="$3" '$2 == name { print $3; exit }')
+  echo $((16#${hex:-0}))
 }
 
 rows() {  # the driver's rows, or why there are none
@@ -131,8 +137,12 @@ load=$(cut -d' ' -f1-3 /proc/loadavg)
   exe86=$(stripped_size i686-w64-mingw32-strip build/mingw-x86/bin/telvaro.exe)
   dll64=$(stripped_size x86_64-w64-mingw32-strip build/mingw-x64/bin/CM_HID.dll)
   dll86=$(stripped_size i686-w64-mingw32-strip build/mingw-x86/bin/CM_HID.dll)
-  echo "| exe size x64, telvaro.exe stripped (baseline: the minimal window program) | $(kib "$exe64") | $(kib "$base64") | $(ratio "$exe64" "$base64") |"
-  echo "| exe size x86, telvaro.exe stripped | $(kib "$exe86") | $(kib "$base86") | $(ratio "$exe86" "$base86") |"
+  # The release builds (the presets' build type), as shipped; the resources (the icon above all)
+  # are named apart from the code.
+  rsrc64=$(section_size x86_64-w64-mingw32-objdump build/mingw-x64/bin/telvaro.exe .rsrc)
+  rsrc86=$(section_size i686-w64-mingw32-objdump build/mingw-x86/bin/telvaro.exe .rsrc)
+  echo "| exe size x64, telvaro.exe stripped, Release (baseline: the minimal window program) | $(kib "$exe64"), of which resources $(kib "$rsrc64") | $(kib "$base64") | $(ratio "$exe64" "$base64") |"
+  echo "| exe size x86, telvaro.exe stripped, Release | $(kib "$exe86"), of which resources $(kib "$rsrc86") | $(kib "$base86") | $(ratio "$exe86" "$base86") |"
   echo "| CM_HID.dll x64 / x86, stripped (the virtual handset) | $(kib "$dll64") / $(kib "$dll86") | | |"
 } >out/bench.md
 

@@ -6,7 +6,9 @@
 //     digit: FindWindowA by class and title, restore if minimized and activate, then WM_KEYDOWN,
 //     WM_CHAR and WM_KEYUP sent for key 5;
 //   WM_TIMER with id 1: one EnumWindows over the top-level windows reading each window's text and
-//     class, as a presence poll's enumeration does, without deciding anything.
+//     class, as a presence poll's enumeration does, without deciding anything;
+//   with --discover on the command line, every 5 s the calls of a presence poll for a Skype that
+//     does not answer: a look-up of Skype's main window by its class and the discovery broadcast.
 //
 // Its own window has the class "TelvaroBenchBaseline", so the driver finds it by class.
 #ifndef NOMINMAX
@@ -26,6 +28,9 @@ constexpr char kClass[] = "TelvaroBenchBaseline";
 constexpr char kTitle[] = "TELVARO baseline";
 constexpr UINT kHandsetKeyDown = 5122;
 constexpr UINT_PTR kPollTimerId = 1;
+constexpr UINT_PTR kDiscoverTimerId = 2;
+constexpr UINT kDiscoverIntervalMs = 5000;
+constexpr char kSkypeMainClass[] = "tSkMainForm.UnicodeClass";
 constexpr UINT kTrayCallback = WM_APP + 1;
 constexpr int kClientWidth = 210;
 constexpr int kClientHeight = 117;
@@ -58,6 +63,7 @@ void XLiteKey() {
 
 // The work is kept observable so the compiler cannot drop the reads.
 volatile unsigned gBytesRead = 0;
+UINT gDiscoverMsg = 0;
 
 BOOL CALLBACK ReadTitleAndClass(HWND window, LPARAM) {
   char title[kTextBuffer] = {};
@@ -121,6 +127,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_TIMER:
       if (wParam == kPollTimerId) EnumWindows(ReadTitleAndClass, 0);
+      if (wParam == kDiscoverTimerId) {
+        gBytesRead =
+            gBytesRead + (FindWindowExA(nullptr, nullptr, kSkypeMainClass, nullptr) ? 1 : 0);
+        SendNotifyMessageA(HWND_BROADCAST, gDiscoverMsg, reinterpret_cast<WPARAM>(window), 0);
+      }
       return 0;
     case WM_DESTROY:
       RemoveTrayIcon(window);
@@ -133,7 +144,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
 
@@ -156,6 +167,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (window == nullptr) return 1;
   CreateControls(window);
   AddTrayIcon(window);
+  if (commandLine != nullptr && std::strstr(commandLine, "--discover") != nullptr) {
+    gDiscoverMsg = RegisterWindowMessageA("SkypeControlAPIDiscover");
+    SetTimer(window, kDiscoverTimerId, kDiscoverIntervalMs, nullptr);
+  }
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -14,7 +14,10 @@
 //   poll  one presence-poll tick (WM_TIMER of the poll timer, sent and timed round trip) with
 //         VoipBuster selected, against the baseline's bare EnumWindows, with 10, 100 and 1000
 //         top-level windows on the desktop.
-//   idle  CPU time of each program over S seconds with Skype selected and no Skype running.
+//   idle  CPU time of each program over S seconds with Skype selected and no Skype running:
+//         once beside the baseline idling (which then spends its time on TELVARO's discovery
+//         broadcasts), once beside the baseline making the same calls as TELVARO's presence
+//         poll every 5 s (bench_baseline --discover).
 //
 // No phase: all three. The fake X-Lite and the crowd of windows live on a thread of this process,
 // so that receipt times come from the same clock as the post times.
@@ -274,12 +277,13 @@ void SelectRow(int row) {
 
 // telvaro.exe with `row` stored and its handset plugged in, and the baseline; empty names what
 // failed.
-std::string StartBoth(int row, Program& telvaro, Program& baseline, bool telvaroFirst = true) {
+std::string StartBoth(int row, Program& telvaro, Program& baseline, bool telvaroFirst = true,
+                      const std::vector<std::string>& baselineArgs = {}) {
   e2e::KillStrayPrograms();
   e2e::ResetSettings();
   SelectRow(row);
   if (telvaroFirst) telvaro.process = Process::Start(e2e::BinPath(e2e::kTelvaroExe));
-  baseline.process = Process::Start(e2e::BinPath(kBaselineExe));
+  baseline.process = Process::Start(e2e::BinPath(kBaselineExe), baselineArgs);
   if (!telvaroFirst) telvaro.process = Process::Start(e2e::BinPath(e2e::kTelvaroExe));
   if (!telvaro.process.Valid()) return "telvaro.exe did not start";
   if (!baseline.process.Valid()) return "bench_baseline.exe did not start";
@@ -606,10 +610,14 @@ Cpu CpuOf(const Process& process, const std::string& exePath) {
   return cpu;
 }
 
-void IdlePhase(int seconds) {
-  const std::string figure = "idle CPU " + std::to_string(seconds) + " s (Skype row, no Skype)";
+void IdlePhase(int seconds, bool baselineDiscovers) {
+  const std::string figure =
+      "idle CPU " + std::to_string(seconds) + " s (Skype row, no Skype; baseline " +
+      (baselineDiscovers ? "looking for Skype every 5 s as the poll does" : "idle") + ")";
   Program telvaro, baseline;
-  if (std::string failure = StartBoth(kSkypeRow, telvaro, baseline); !failure.empty()) {
+  const std::vector<std::string> args =
+      baselineDiscovers ? std::vector<std::string>{"--discover"} : std::vector<std::string>{};
+  if (std::string failure = StartBoth(kSkypeRow, telvaro, baseline, true, args); !failure.empty()) {
     StopBoth(telvaro, baseline);
     return NotMeasured(figure, failure);
   }
@@ -661,7 +669,10 @@ int main(int argc, char** argv) {
   for (const std::string& phase : phases) {
     if (phase == "keys") KeysPhase(keys, rounds, samplesPath);
     if (phase == "poll") PollPhase();
-    if (phase == "idle") IdlePhase(idleSeconds);
+    if (phase == "idle") {
+      IdlePhase(idleSeconds, false);
+      IdlePhase(idleSeconds, true);
+    }
   }
   telvaro::e2e::KillStrayPrograms();
   return 0;

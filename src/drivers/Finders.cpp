@@ -17,7 +17,6 @@ constexpr std::size_t kTitleBuffer = 255;
 constexpr int kClassOnlyCount = 1024;
 constexpr std::size_t kClassOnlyBuffer = 1025;
 
-constexpr const char* kSkypeMainClass = "tSkMainForm.UnicodeClass";
 constexpr const char* kSkypePageControlClass = "TTntPageControl.UnicodeClass";
 constexpr const char* kMsnConversationClass = "IMWindowClass";
 constexpr const char* kFireflyMultiButtonText = "system.multibutton2";
@@ -53,7 +52,7 @@ bool Finders::ClientSizeIs(Hwnd h, int width, int height) {
 
 bool Finders::FindSkypeMainWindow(Hwnd h) {
   const TitleAndClass w = ReadTitleAndClass(h);
-  if (!w.className.empty() && w.className == kSkypeMainClass) {
+  if (!w.className.empty() && w.className == kSkypeMainWindowClass) {
     found_.SkypeTitle = w.title;
     found_.SkypeMainWindow = h;
   }

@@ -10,6 +10,9 @@
 
 namespace telvaro {
 
+// The class of Skype's main window, which its finder matches exactly.
+inline constexpr const char* kSkypeMainWindowClass = "tSkMainForm.UnicodeClass";
+
 class Finders {
  public:
   Finders(WindowsApi& api, FoundWindows& found, const std::int32_t& currentAppCode)

@@ -181,6 +181,9 @@ class WindowsApi {
   virtual bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam,
                                LResult* result) = 0;
   virtual bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
+  // Sent, not posted, but without waiting for the receiver (HWND_BROADCAST: every top-level
+  // window); false when the message could not be handed on.
+  virtual bool SendNotifyMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) = 0;
   virtual bool ReplyMessage(LResult result) = 0;
   virtual void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
                            std::uintptr_t extraInfo) = 0;

@@ -75,16 +75,6 @@ Colours ColoursOf(IconArt art) {
 
 std::uint32_t Channel(std::uint32_t rgb, int shift) { return (rgb >> shift) & 0xFF; }
 
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-  out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-}
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
 }  // namespace
 
 IconImage DrawIcon(IconArt art, int size) {
@@ -124,56 +114,6 @@ IconImage DrawIcon(IconArt art, int size) {
     }
   }
   return image;
-}
-
-std::vector<std::uint8_t> IcoFile(const std::vector<IconImage>& images) {
-  std::vector<std::uint8_t> out;
-  Put16(out, 0);  // reserved
-  Put16(out, 1);  // an icon, not a cursor
-  Put16(out, static_cast<std::uint32_t>(images.size()));
-  std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(images.size());
-  auto maskStride = [](int size) { return static_cast<std::uint32_t>((size + 31) / 32 * 4); };
-  auto dataSize = [&](int size) {
-    const auto n = static_cast<std::uint32_t>(size);
-    return 40 + n * n * 4 + maskStride(size) * n;
-  };
-  for (const IconImage& image : images) {
-    const auto dim = static_cast<std::uint8_t>(image.size >= 256 ? 0 : image.size);
-    out.push_back(dim);  // width, 0 meaning 256
-    out.push_back(dim);  // height
-    out.push_back(0);    // no palette
-    out.push_back(0);    // reserved
-    Put16(out, 1);       // planes
-    Put16(out, 32);      // bits per pixel
-    Put32(out, dataSize(image.size));
-    Put32(out, offset);
-    offset += dataSize(image.size);
-  }
-  for (const IconImage& image : images) {
-    const auto n = static_cast<std::uint32_t>(image.size);
-    // BITMAPINFOHEADER; the height counts the colour rows and the mask rows.
-    Put32(out, 40);
-    Put32(out, n);
-    Put32(out, 2 * n);
-    Put16(out, 1);
-    Put16(out, 32);
-    Put32(out, 0);  // BI_RGB
-    Put32(out, n * n * 4 + maskStride(image.size) * n);
-    for (int i = 0; i < 4; ++i) Put32(out, 0);
-    // Rows from the bottom, BGRA.
-    for (int y = image.size - 1; y >= 0; --y) {
-      for (int x = 0; x < image.size; ++x) Put32(out, image.At(x, y));
-    }
-    // The AND mask: a set bit is transparent.
-    for (int y = image.size - 1; y >= 0; --y) {
-      std::vector<std::uint8_t> row(maskStride(image.size), 0);
-      for (int x = 0; x < image.size; ++x) {
-        if ((image.At(x, y) >> 24) < 128) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-      }
-      out.insert(out.end(), row.begin(), row.end());
-    }
-  }
-  return out;
 }
 
 }  // namespace telvaro

@@ -1,6 +1,6 @@
 // The program's pictures, drawn in code at any size: the two state images (the target is not
 // running / is running) and the application icon. Drawing them at the size the system asks for
-// keeps them sharp at every DPI; the same code writes the exe's .ico at build time.
+// keeps them sharp at every DPI; the same code draws the exe's .ico at build time (IconArtIco.h).
 #pragma once
 
 #include <cstdint>
@@ -30,8 +30,5 @@ constexpr IconArt StateArt(int imageIndex) {
 
 // The sizes of the exe's icon resource.
 inline constexpr int kApplicationIconSizes[] = {16, 20, 24, 32, 48, 256};
-
-// A .ico file holding `images` as 32-bit images with alpha (and an AND mask for old readers).
-std::vector<std::uint8_t> IcoFile(const std::vector<IconImage>& images);
 
 }  // namespace telvaro

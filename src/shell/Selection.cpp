@@ -87,7 +87,14 @@ void TMainForm::Timer1Timer() {
 // Skype counts as running while it answers the ping of every tick.
 void TMainForm::PollSkype() {
   if (!FSkypeSeen) {
-    LearnSkypeTitle();
+    // Every silent tick looks again, for as long as Skype stays away, and reading the title and
+    // class of every window on the desktop costs a few round trips to the system per window.
+    // Without a window of the class the finder matches, the enumeration could match nothing.
+    if (api_.FindWindowExA(0, 0, kSkypeMainWindowClass, nullptr) == 0) {
+      LearnTitle(Found.SkypeTitle);
+    } else {
+      LearnSkypeTitle();
+    }
     ShowTargetNotRunning();
     FSkype->Attach(3);
   }

@@ -81,11 +81,13 @@ LResult TSkypeControl::Attach(std::int32_t protocol) {
   FProtocol = protocol;
   // An inert client has no discover message to broadcast.
   if (FDiscoverMsg == 0) return 0;
-  std::uintptr_t result = 0;
-  const LResult sent =
-      api_.SendMessageTimeoutA(win::HWND_BROADCAST, FDiscoverMsg, host_.MainWindowHandle(), 0,
-                               win::SMTO_ABORTIFHUNG, kDiscoverTimeoutMs, &result);
-  return sent != 0 ? static_cast<LResult>(result) : 0;
+  // Skype answers with an attach message of its own, which the hook takes whenever it comes, so
+  // the broadcast need not wait for the receivers. A silent Skype is looked for at every poll for
+  // as long as TELVARO runs: waiting on each top-level window in turn made every look a round
+  // trip per window, and a hung window among them could hold it up.
+  return api_.SendNotifyMessageA(win::HWND_BROADCAST, FDiscoverMsg, host_.MainWindowHandle(), 0)
+             ? 1
+             : 0;
 }
 
 void TSkypeControl::Detach() {

@@ -47,8 +47,6 @@ inline constexpr char kSkypeAttachMessageName[] = "SkypeControlAPIAttach";
 inline constexpr char kSkypeDiscoverMessageName[] = "SkypeControlAPIDiscover";
 inline constexpr std::size_t kMaxCommandLength = 1023;  // plus its NUL in a 1024-byte buffer
 inline constexpr const char* kDefaultIdentName = "TELVARO";
-// A hung top-level window must not stall the discovery broadcast longer than this.
-inline constexpr UInt kDiscoverTimeoutMs = 1000;
 
 class TSkypeControl {
  public:

@@ -354,27 +354,30 @@ TEST(ApplicationIcon, TheExeCarriesEverySizeIn32BitsAndWindowsDrawsItWithAlpha) 
   }
   EXPECT_THAT(sizes, ::testing::ElementsAre(16, 20, 24, 32, 48, 256));
 
-  // Loaded as Explorer loads it: the corner is transparent, the middle opaque.
-  HICON icon =
-      static_cast<HICON>(LoadImageA(exe, MAKEINTRESOURCEA(1), IMAGE_ICON, 48, 48, LR_DEFAULTCOLOR));
-  ASSERT_NE(icon, nullptr);
-  ICONINFO info{};
-  ASSERT_TRUE(GetIconInfo(icon, &info));
-  BITMAPINFO header{};
-  header.bmiHeader.biSize = sizeof header.bmiHeader;
-  header.bmiHeader.biWidth = 48;
-  header.bmiHeader.biHeight = -48;
-  header.bmiHeader.biPlanes = 1;
-  header.bmiHeader.biBitCount = 32;
-  std::vector<DWORD> pixels(48 * 48);
-  HDC dc = GetDC(nullptr);
-  EXPECT_EQ(GetDIBits(dc, info.hbmColor, 0, 48, pixels.data(), &header, DIB_RGB_COLORS), 48);
-  ReleaseDC(nullptr, dc);
-  EXPECT_EQ(pixels[0] >> 24, 0u);
-  EXPECT_EQ(pixels[24 * 48 + 4] >> 24, 255u);
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
-  DestroyIcon(icon);
+  // Loaded as Explorer loads it: the corner is transparent, the middle opaque. The 256-pixel
+  // image is stored as PNG, which the system decodes itself.
+  for (int size : {48, 256}) {
+    HICON icon = static_cast<HICON>(
+        LoadImageA(exe, MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    ASSERT_NE(icon, nullptr) << size;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = size;
+    header.bmiHeader.biHeight = -size;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels(static_cast<std::size_t>(size) * size);
+    HDC dc = GetDC(nullptr);
+    EXPECT_EQ(GetDIBits(dc, info.hbmColor, 0, size, pixels.data(), &header, DIB_RGB_COLORS), size);
+    ReleaseDC(nullptr, dc);
+    EXPECT_EQ(pixels[0] >> 24, 0u) << size;
+    EXPECT_EQ(pixels[static_cast<std::size_t>(size / 2) * size + size / 12] >> 24, 255u) << size;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+  }
   FreeLibrary(exe);
 }
 

@@ -297,6 +297,29 @@ LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LPar
   return 1;
 }
 
+// Delivered at once, as the simulated receivers answer at once; a hung receiver gets it when it
+// recovers. The sender never waits either way.
+bool SimDesktop::SendNotifyMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  Record("SendNotifyMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
+  std::vector<Hwnd> receivers;
+  if (hwnd == win::HWND_BROADCAST) {
+    receivers = ChildrenOf(0, false);
+  } else if (Exists(hwnd)) {
+    receivers.push_back(hwnd);
+  } else {
+    return false;
+  }
+  for (Hwnd h : receivers) {
+    if (AboveUs(h)) continue;
+    if (Hung(h)) {
+      stalled_.push_back({h, msg, wParam, lParam});
+    } else {
+      Deliver(h, msg, wParam, lParam);
+    }
+  }
+  return true;
+}
+
 bool SimDesktop::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
   Record("PostMessageA(" + Label(hwnd) + ", " + Describe(msg, wParam, lParam) + ")");
   // Windows: with no window the message goes to the calling thread's own queue (it is counted by

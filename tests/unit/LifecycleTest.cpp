@@ -317,7 +317,7 @@ TEST(Selection, PickingTheShownItemRunsNothing) {
   EXPECT_TRUE(p.desktop.Trace().empty());
   EXPECT_EQ(p.view.pumpCount, 0);
   p.Select(0);
-  EXPECT_EQ(Count(p.desktop.Trace(), "SendMessageTimeoutA(HWND_BROADCAST"), 1)
+  EXPECT_EQ(Count(p.desktop.Trace(), "SendNotifyMessageA(HWND_BROADCAST"), 1)
       << "another item runs the handler again";
 }
 

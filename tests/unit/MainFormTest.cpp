@@ -35,7 +35,7 @@ TEST(FormCreate, RunsItsStepsInTheFixedOrder) {
   const int readSettings = IndexOf(trace, "RegQueryValueExA(\"CurrentAppIndex\")");
   const int writeRun = IndexOf(trace, "RegSetValueExW(\"Dialbridge\"");
   const int findSkype = IndexOf(trace, "EnumWindows");
-  const int discover = IndexOf(trace, "SendMessageTimeoutA(HWND_BROADCAST");
+  const int discover = IndexOf(trace, "SendNotifyMessageA(HWND_BROADCAST");
   const int close = IndexOf(trace, "handset.CloseDevice");
   const int detect = IndexOf(trace, "handset.StartDeviceDetection");
   ASSERT_GE(readSettings, 0);
@@ -47,7 +47,7 @@ TEST(FormCreate, RunsItsStepsInTheFixedOrder) {
   EXPECT_EQ(p.handset.calls.back(),
             "StartDeviceDetection(5120,5121,5122,5123,5124,5125,5126,5127)");
   EXPECT_EQ(p.handset.detectionWindow, p.view.MainWindowHandle());
-  EXPECT_EQ(CountPrefix(trace, "SendMessageTimeoutA(HWND_BROADCAST"), 1)
+  EXPECT_EQ(CountPrefix(trace, "SendNotifyMessageA(HWND_BROADCAST"), 1)
       << "the selection handler runs exactly once";
 }
 

@@ -213,6 +213,41 @@ TEST(Poll, SkypeIsRunningWhileItAnswersPing) {
       << "attached anew, then pinged";
 }
 
+// A silent tick looks for Skype's main window again; only a window of its class is worth
+// reading the whole desktop for. The attach is requested either way.
+TEST(Poll, ASilentTickEnumeratesOnlyWhileAWindowOfSkypesClassExists) {
+  struct Case {
+    const char* what;
+    bool windowOpen;
+    int enumerations;
+    const char* learnedTitle;
+  };
+  const Case cases[] = {
+      {"Skype's window, retitled", true, 1, "Skype - bob"},
+      {"Skype's window closed", false, 0, "Skype - alice"},
+  };
+  auto count = [](const std::vector<std::string>& trace, const std::string& prefix) {
+    return std::count_if(trace.begin(), trace.end(),
+                         [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+  };
+  for (const Case& c : cases) {
+    TestProgram p;
+    p.Select(1);
+    SimSkype skype(p.desktop, "Skype - alice");
+    p.Select(0);
+    skype.answerPing = false;
+    p.form.Timer1Timer();  // unanswered from here on
+    p.desktop.Window(skype.mainWindow).text = "Skype - bob";
+    if (!c.windowOpen) p.desktop.DestroyWindow(skype.mainWindow);
+    p.desktop.ClearTrace();
+    p.form.Timer1Timer();
+    EXPECT_EQ(count(p.desktop.Trace(), "EnumWindows"), c.enumerations) << c.what;
+    EXPECT_EQ(p.form.Apps[0].WindowTitle, c.learnedTitle) << c.what;
+    EXPECT_EQ(p.view.status, std::string(c.learnedTitle) + " is not running.") << c.what;
+    EXPECT_EQ(count(p.desktop.Trace(), "SendNotifyMessageA(HWND_BROADCAST"), 1) << c.what;
+  }
+}
+
 TEST(Poll, SkypeNeverFoundShowsTheTextWithoutATitle) {
   TestProgram p;
   p.form.Timer1Timer();

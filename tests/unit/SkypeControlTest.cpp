@@ -205,15 +205,23 @@ TEST(SkypeAttach, StatusTable) {
   }
 }
 
-TEST(SkypeAttach, DiscoveryBroadcastCannotHang) {
+TEST(SkypeAttach, DiscoveryBroadcastWaitsForNoReceiverAndReachesAHungOneWhenItRecovers) {
   AttachFixture f;
+  const Hwnd hung = f.desktop.AddWindow("HungListener", "");
+  f.desktop.SetBehaviour(hung, [&f](Hwnd, UInt msg, WParam, LParam, bool&) {
+    if (msg == f.client.DiscoverMessage()) f.log.push_back("hung: discover");
+    return LResult{0};
+  });
+  f.desktop.Hang(hung);
   f.desktop.ClearTrace();
   f.client.Attach(3);
-  const std::string expected = "SendMessageTimeoutA(HWND_BROADCAST, " +
+  const std::string expected = "SendNotifyMessageA(HWND_BROADCAST, " +
                                Hex(f.client.DiscoverMessage()) + ", " +
-                               Hex(f.view.MainWindowHandle()) + ", 0x00000000, 0x2, 1000)";
+                               Hex(f.view.MainWindowHandle()) + ", 0x00000000)";
   EXPECT_EQ(f.desktop.Trace(), Lines{expected});
   EXPECT_EQ(f.log, Lines{"discover"});
+  f.desktop.Recover(hung);
+  EXPECT_EQ(f.log, (Lines{"discover", "hung: discover"}));
 }
 
 TEST(SkypeAttach, ReAttachKeepsOldWindowUntilSkypeAnswers) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "shell/IconArt.h"
+#include "shell/IconArtIco.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

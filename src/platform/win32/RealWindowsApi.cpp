@@ -264,6 +264,10 @@ bool RealWindowsApi::PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lPa
   return ::PostMessageA(ToHwnd(hwnd), msg, wParam, lParam) != FALSE;
 }
 
+bool RealWindowsApi::SendNotifyMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) {
+  return ::SendNotifyMessageA(ToHwnd(hwnd), msg, wParam, lParam) != FALSE;
+}
+
 bool RealWindowsApi::ReplyMessage(LResult result) { return ::ReplyMessage(result) != FALSE; }
 
 void RealWindowsApi::keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,

@@ -27,6 +27,7 @@ class RealWindowsApi final : public WindowsApi {
                               UInt timeoutMs, std::uintptr_t* result) override;
   bool TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, LResult* result) override;
   bool PostMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
+  bool SendNotifyMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam) override;
   bool ReplyMessage(LResult result) override;
   void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
                    std::uintptr_t extraInfo) override;
