@@ -17,4 +17,24 @@ HandsetMessages HandsetSources::MessagesFor(std::size_t index) {
   return m;
 }
 
+void HandsetSources::Arrived(std::size_t index, WParam wParam, LParam lParam) {
+  if (index >= sources_.size()) return;
+  sources_[index]->Arrived(wParam, lParam);
+  UpdateYield();
+}
+
+void HandsetSources::Removed(std::size_t index, WParam wParam, LParam lParam) {
+  if (index >= sources_.size()) return;
+  sources_[index]->Removed(wParam, lParam);
+  UpdateYield();
+}
+
+void HandsetSources::UpdateYield() {
+  bool earlierHasHandset = false;
+  for (HandsetSource* s : sources_) {
+    s->Yield(earlierHasHandset);
+    earlierHasHandset = earlierHasHandset || s->HasHandset();
+  }
+}
+
 }  // namespace telvaro

@@ -6,6 +6,18 @@
 
 namespace telvaro {
 
+namespace {
+
+// WM_INPUT_DEVICE_CHANGE's wParam.
+constexpr WParam kGidcArrival = 1;
+constexpr WParam kGidcRemoval = 2;
+
+bool Contains(const std::vector<HidDeviceHandle>& list, HidDeviceHandle handle) {
+  return std::find(list.begin(), list.end(), handle) != list.end();
+}
+
+}  // namespace
+
 HidHandsetSource::HidHandsetSource(WindowsApi& api, HidPlatform& platform)
     : api_(api), platform_(platform) {}
 
@@ -20,11 +32,28 @@ void HidHandsetSource::StartDetection(Hwnd window, const HandsetMessages& messag
   Rescan();
 }
 
-void HidHandsetSource::DeviceChange(std::uint32_t, std::uint32_t) { Rescan(); }
+void HidHandsetSource::DeviceChange(WParam wParam, LParam lParam) {
+  platform_.DeviceChange(wParam, lParam);
+  Rescan();
+}
+
+void HidHandsetSource::Resume() {
+  if (!started_) return;
+  platform_.RegisterForTelephony(window_);
+  Rescan();
+}
 
 bool HidHandsetSource::OtherMessage(TMessage& message) {
   if (message.Msg == WM_INPUT_DEVICE_CHANGE) {
-    Rescan();
+    const auto handle = static_cast<HidDeviceHandle>(message.lParam);
+    if (message.wParam == kGidcRemoval) {
+      // Trusted as it is: the list may name the device a little longer.
+      if (!Contains(removed_, handle)) removed_.push_back(handle);
+      if (Device* device = Find(handle); device && !device->gone) Vanish(*device);
+    } else if (message.wParam == kGidcArrival) {
+      removed_.erase(std::remove(removed_.begin(), removed_.end(), handle), removed_.end());
+      Rescan();
+    }
     return true;
   }
   if (message.Msg != WM_INPUT || !started_) return false;
@@ -32,10 +61,11 @@ bool HidHandsetSource::OtherMessage(TMessage& message) {
   Device* device = input ? Find(input->device) : nullptr;
   if (device && !device->gone) {
     for (const auto& report : input->reports) {
-      // Reports before the arrival was handled still move the decoder, so that a key held
-      // across it gives neither a press nor a release without its press.
+      // Reports before the arrival was handled, or while the library's handset gives the keys,
+      // still move the decoder, so that a key held across either gives neither a press nor a
+      // release without its press.
       const auto events = device->decoder->Report(report);
-      if (!device->scanning) {
+      if (!device->scanning || yielding_) {
         device->decoder->ForgetHeld();
         continue;
       }
@@ -50,30 +80,35 @@ bool HidHandsetSource::OtherMessage(TMessage& message) {
 
 void HidHandsetSource::Rescan() {
   if (!started_) return;
-  const std::vector<HidDeviceHandle> present = platform_.ListDevices();
+  const std::optional<std::vector<HidDeviceHandle>> listed = platform_.ListDevices();
+  // A list that could not be read says nothing about the devices known.
+  if (!listed) return;
+  std::vector<HidDeviceHandle> present;
+  for (HidDeviceHandle handle : *listed) {
+    if (!Contains(removed_, handle)) present.push_back(handle);
+  }
+  std::erase_if(removed_, [&](HidDeviceHandle h) { return !Contains(*listed, h); });
+  std::erase_if(ignored_, [&](HidDeviceHandle h) { return !Contains(present, h); });
   for (auto& device : devices_) {
-    if (!device->gone &&
-        std::find(present.begin(), present.end(), device->handle) == present.end()) {
-      Vanish(*device);
-    }
+    if (!device->gone && !Contains(present, device->handle)) Vanish(*device);
   }
   for (HidDeviceHandle handle : present) {
-    if (!Find(handle)) Add(handle);
+    if (!Find(handle) && !Contains(ignored_, handle) && !Add(handle)) ignored_.push_back(handle);
   }
 }
 
-void HidHandsetSource::Add(HidDeviceHandle handle) {
+bool HidHandsetSource::Add(HidDeviceHandle handle) {
   std::unique_ptr<HidReportModel> model = platform_.OpenDevice(handle);
-  if (!model) return;
-  if (model->Collection().page != hid::kTelephonyPage) {
+  if (!model) return false;
+  if (!IsHandsetCollection(*model)) {
     platform_.CloseDevice(handle);
-    return;
+    return false;
   }
   auto device = std::make_unique<Device>();
   device->handle = handle;
   device->decoder = std::make_unique<TelephonyDecoder>(*model);
   for (HidUsage ringer : HidRingerOutputs()) {
-    if (model->OutputReport(ringer, false)) {
+    if (RingerReport(*model, ringer, false)) {
       device->hasRinger = true;
       device->ringer = ringer;
       break;
@@ -85,14 +120,20 @@ void HidHandsetSource::Add(HidDeviceHandle handle) {
   // A device plugged in while a call rings joins in.
   if (ringing_) Ring(added, true);
   Post(messages_.arrival, static_cast<WParam>(handle));
+  return true;
+}
+
+void HidHandsetSource::ReleaseHeld(Device& device) {
+  // Keys held on a device that went away, or while the library took over, would stay down for
+  // ever: release them.
+  for (const HandsetKeyEvent& e : device.decoder->ReleaseAll()) {
+    if (device.scanning && !yielding_) Post(messages_.keyUp, static_cast<WParam>(e.code));
+  }
 }
 
 void HidHandsetSource::Vanish(Device& device) {
+  ReleaseHeld(device);
   device.gone = true;
-  // Keys held on a device that went away would stay down for ever: release them first.
-  for (const HandsetKeyEvent& e : device.decoder->ReleaseAll()) {
-    if (device.scanning) Post(messages_.keyUp, static_cast<WParam>(e.code));
-  }
   device.scanning = false;
   Post(messages_.removal, static_cast<WParam>(device.handle));
 }
@@ -112,23 +153,45 @@ void HidHandsetSource::Removed(WParam wParam, LParam) {
 }
 
 void HidHandsetSource::Ring(Device& device, bool on) {
-  if (!device.hasRinger || device.gone) return;
-  if (const auto report = device.model->OutputReport(device.ringer, on)) {
+  // Silencing a ringer we never started would open the device for nothing (the hang-up key
+  // stops the buzzer on every press).
+  if (!device.hasRinger || device.gone || on == device.ringOn) return;
+  device.ringOn = on;
+  if (const auto report = RingerReport(*device.model, device.ringer, on)) {
     platform_.WriteOutputReport(device.handle, *report);
   }
+  // The device is held open for writing only while it rings.
+  if (!on) platform_.CloseDevice(device.handle);
 }
 
 void HidHandsetSource::StartBuzzer() {
   ringing_ = true;
+  if (yielding_) return;
   for (auto& device : devices_) Ring(*device, true);
 }
 
 void HidHandsetSource::StopBuzzer() {
   ringing_ = false;
+  if (yielding_) return;
   for (auto& device : devices_) Ring(*device, false);
 }
 
+void HidHandsetSource::Yield(bool yield) {
+  if (yield == yielding_) return;
+  if (yield) {
+    for (auto& device : devices_) ReleaseHeld(*device);
+    if (ringing_) {
+      for (auto& device : devices_) Ring(*device, false);
+    }
+  }
+  yielding_ = yield;
+  if (!yield && ringing_) {
+    for (auto& device : devices_) Ring(*device, true);
+  }
+}
+
 void HidHandsetSource::Shutdown() {
+  yielding_ = false;
   StopBuzzer();
   for (auto& device : devices_) platform_.CloseDevice(device->handle);
   devices_.clear();
