@@ -20,19 +20,19 @@ HandsetMessages HandsetSources::MessagesFor(std::size_t index) {
 void HandsetSources::Arrived(std::size_t index, WParam wParam, LParam lParam) {
   if (index >= sources_.size()) return;
   sources_[index]->Arrived(wParam, lParam);
-  UpdateYield();
+  UpdateDeferral();
 }
 
 void HandsetSources::Removed(std::size_t index, WParam wParam, LParam lParam) {
   if (index >= sources_.size()) return;
   sources_[index]->Removed(wParam, lParam);
-  UpdateYield();
+  UpdateDeferral();
 }
 
-void HandsetSources::UpdateYield() {
+void HandsetSources::UpdateDeferral() {
   bool earlierHasHandset = false;
   for (HandsetSource* s : sources_) {
-    s->Yield(earlierHasHandset);
+    s->Defer(earlierHasHandset);
     earlierHasHandset = earlierHasHandset || s->HasHandset();
   }
 }

@@ -53,7 +53,7 @@ class HandsetSource {
   // An earlier source has a handset (true) or none any more (false). A device that the handset
   // library drives may also be a standard HID device, and one press must not give two keys, so
   // the later sources give no keys and do not ring meanwhile.
-  virtual void Yield(bool) {}
+  virtual void Defer(bool) {}
   // The program ends: no more keys, buzzer silent, devices released.
   virtual void Shutdown() = 0;
 };
@@ -92,7 +92,7 @@ class HandsetSources {
   std::string notice;
 
  private:
-  void UpdateYield();
+  void UpdateDeferral();
   std::vector<HandsetSource*> sources_;
 };
 

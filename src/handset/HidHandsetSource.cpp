@@ -65,7 +65,7 @@ bool HidHandsetSource::OtherMessage(TMessage& message) {
       // still move the decoder, so that a key held across either gives neither a press nor a
       // release without its press.
       const auto events = device->decoder->Report(report);
-      if (!device->scanning || yielding_) {
+      if (!device->scanning || deferring_) {
         device->decoder->ForgetHeld();
         continue;
       }
@@ -127,7 +127,7 @@ void HidHandsetSource::ReleaseHeld(Device& device) {
   // Keys held on a device that went away, or while the library took over, would stay down for
   // ever: release them.
   for (const HandsetKeyEvent& e : device.decoder->ReleaseAll()) {
-    if (device.scanning && !yielding_) Post(messages_.keyUp, static_cast<WParam>(e.code));
+    if (device.scanning && !deferring_) Post(messages_.keyUp, static_cast<WParam>(e.code));
   }
 }
 
@@ -166,32 +166,32 @@ void HidHandsetSource::Ring(Device& device, bool on) {
 
 void HidHandsetSource::StartBuzzer() {
   ringing_ = true;
-  if (yielding_) return;
+  if (deferring_) return;
   for (auto& device : devices_) Ring(*device, true);
 }
 
 void HidHandsetSource::StopBuzzer() {
   ringing_ = false;
-  if (yielding_) return;
+  if (deferring_) return;
   for (auto& device : devices_) Ring(*device, false);
 }
 
-void HidHandsetSource::Yield(bool yield) {
-  if (yield == yielding_) return;
-  if (yield) {
+void HidHandsetSource::Defer(bool defer) {
+  if (defer == deferring_) return;
+  if (defer) {
     for (auto& device : devices_) ReleaseHeld(*device);
     if (ringing_) {
       for (auto& device : devices_) Ring(*device, false);
     }
   }
-  yielding_ = yield;
-  if (!yield && ringing_) {
+  deferring_ = defer;
+  if (!defer && ringing_) {
     for (auto& device : devices_) Ring(*device, true);
   }
 }
 
 void HidHandsetSource::Shutdown() {
-  yielding_ = false;
+  deferring_ = false;
   StopBuzzer();
   for (auto& device : devices_) platform_.CloseDevice(device->handle);
   devices_.clear();

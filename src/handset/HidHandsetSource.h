@@ -29,7 +29,7 @@ class HidHandsetSource final : public HandsetSource {
   bool OtherMessage(TMessage& message) override;
   void StartBuzzer() override;
   void StopBuzzer() override;
-  void Yield(bool yield) override;
+  void Defer(bool defer) override;
   void Shutdown() override;
 
   // Devices known now (arrived or about to be reported), for tests and the status.
@@ -61,7 +61,7 @@ class HidHandsetSource final : public HandsetSource {
   HandsetMessages messages_;
   bool started_ = false;
   bool ringing_ = false;
-  bool yielding_ = false;
+  bool deferring_ = false;
   std::vector<std::unique_ptr<Device>> devices_;
   // Collections looked at and found no handset, so they are not opened again on every change.
   std::vector<HidDeviceHandle> ignored_;

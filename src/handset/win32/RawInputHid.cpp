@@ -137,6 +137,8 @@ struct RawInputHid::PendingWrite {
   }
 };
 
+RawInputHid::RawInputHid() = default;
+
 RawInputHid::~RawInputHid() {
   while (!writers_.empty()) CloseDevice(writers_.begin()->first);
 }

@@ -14,7 +14,7 @@ namespace telvaro {
 
 class RawInputHid final : public HidPlatform {
  public:
-  RawInputHid() = default;
+  RawInputHid();
   RawInputHid(const RawInputHid&) = delete;
   RawInputHid& operator=(const RawInputHid&) = delete;
   ~RawInputHid() override;
