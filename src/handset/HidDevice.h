@@ -61,8 +61,7 @@ class HidReportModel {
   virtual std::vector<std::uint8_t> InitializeOutputReport(std::uint8_t reportId) const = 0;
   // Sets or clears one button usage in an output report (HidP_SetUsages, HidP_UnsetUsages);
   // false when the report does not carry it.
-  virtual bool SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage,
-                              bool on) const = 0;
+  virtual bool SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage, bool on) const = 0;
 };
 
 using HidDeviceHandle = std::uintptr_t;

@@ -35,6 +35,7 @@ void HidHandsetSource::StartDetection(Hwnd window, const HandsetMessages& messag
 void HidHandsetSource::DeviceChange(WParam wParam, LParam lParam) {
   platform_.DeviceChange(wParam, lParam);
   Rescan();
+  for (HidDeviceHandle handle : std::vector(announced_)) Look(handle);
 }
 
 void HidHandsetSource::Resume() {
@@ -50,14 +51,23 @@ bool HidHandsetSource::OtherMessage(TMessage& message) {
       // Trusted as it is: the list may name the device a little longer.
       if (!Contains(removed_, handle)) removed_.push_back(handle);
       if (Device* device = Find(handle); device && !device->gone) Vanish(*device);
+      std::erase(announced_, handle);
     } else if (message.wParam == kGidcArrival) {
-      removed_.erase(std::remove(removed_.begin(), removed_.end(), handle), removed_.end());
+      std::erase(removed_, handle);
       Rescan();
+      // Announced before it can be opened, on some systems: looked at again on the next device
+      // change or its first input.
+      if (!Find(handle) && !Contains(ignored_, handle) && !Contains(announced_, handle)) {
+        announced_.push_back(handle);
+      }
+      Look(handle);
     }
     return true;
   }
   if (message.Msg != WM_INPUT || !started_) return false;
   const auto input = platform_.ReadInput(message.lParam);
+  // A device heard from before the list named it: its first report only makes it known.
+  if (input && !Find(input->device) && Contains(announced_, input->device)) Look(input->device);
   Device* device = input ? Find(input->device) : nullptr;
   if (device && !device->gone) {
     for (const auto& report : input->reports) {
@@ -92,17 +102,30 @@ void HidHandsetSource::Rescan() {
   for (auto& device : devices_) {
     if (!device->gone && !Contains(present, device->handle)) Vanish(*device);
   }
-  for (HidDeviceHandle handle : present) {
-    if (!Find(handle) && !Contains(ignored_, handle) && !Add(handle)) ignored_.push_back(handle);
+  for (HidDeviceHandle handle : present) Look(handle);
+}
+
+void HidHandsetSource::Look(HidDeviceHandle handle) {
+  if (Find(handle) || Contains(ignored_, handle) || Contains(removed_, handle)) return;
+  switch (Add(handle)) {
+    case Added::Handset:
+      std::erase(announced_, handle);
+      break;
+    case Added::NoHandset:
+      std::erase(announced_, handle);
+      ignored_.push_back(handle);
+      break;
+    case Added::Unreadable:
+      break;
   }
 }
 
-bool HidHandsetSource::Add(HidDeviceHandle handle) {
+HidHandsetSource::Added HidHandsetSource::Add(HidDeviceHandle handle) {
   std::unique_ptr<HidReportModel> model = platform_.OpenDevice(handle);
-  if (!model) return false;
+  if (!model) return Added::Unreadable;
   if (!IsHandsetCollection(*model)) {
     platform_.CloseDevice(handle);
-    return false;
+    return Added::NoHandset;
   }
   auto device = std::make_unique<Device>();
   device->handle = handle;
@@ -118,9 +141,9 @@ bool HidHandsetSource::Add(HidDeviceHandle handle) {
   Device& added = *device;
   devices_.push_back(std::move(device));
   // A device plugged in while a call rings joins in.
-  if (ringing_) Ring(added, true);
+  if (ringing_ && !deferring_) Ring(added, true);
   Post(messages_.arrival, static_cast<WParam>(handle));
-  return true;
+  return Added::Handset;
 }
 
 void HidHandsetSource::ReleaseHeld(Device& device) {

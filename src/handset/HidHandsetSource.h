@@ -47,8 +47,11 @@ class HidHandsetSource final : public HandsetSource {
     HidUsage ringer;
   };
 
+  enum class Added { Handset, NoHandset, Unreadable };
   void Rescan();
-  bool Add(HidDeviceHandle handle);
+  // Opens a collection not known yet, unless it was found to be no handset or has gone.
+  void Look(HidDeviceHandle handle);
+  Added Add(HidDeviceHandle handle);
   void ReleaseHeld(Device& device);
   void Vanish(Device& device);
   void Ring(Device& device, bool on);
@@ -65,6 +68,8 @@ class HidHandsetSource final : public HandsetSource {
   std::vector<std::unique_ptr<Device>> devices_;
   // Collections looked at and found no handset, so they are not opened again on every change.
   std::vector<HidDeviceHandle> ignored_;
+  // Arrivals the system announced that could not be opened yet.
+  std::vector<HidDeviceHandle> announced_;
   // Removals the system announced: a device list read just after may still name them.
   std::vector<HidDeviceHandle> removed_;
 };

@@ -70,8 +70,8 @@ bool IsHandsetCollection(const HidReportModel& model) {
   });
 }
 
-std::optional<std::vector<std::uint8_t>> RingerReport(const HidReportModel& model,
-                                                      HidUsage ringer, bool on) {
+std::optional<std::vector<std::uint8_t>> RingerReport(const HidReportModel& model, HidUsage ringer,
+                                                      bool on) {
   // Built from the report's initial state, not from zeros: a control with a null value (a
   // volume, an indicator's mode) must stay as the device has it, not be set to 0.
   const std::optional<std::uint8_t> id = model.OutputReportId(ringer);

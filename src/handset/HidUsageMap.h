@@ -42,7 +42,7 @@ bool IsHandsetCollection(const HidReportModel& model);
 
 // The output report that switches `ringer` on or off and leaves every other control of its
 // report at its initial state; nothing when the collection has no such output.
-std::optional<std::vector<std::uint8_t>> RingerReport(const HidReportModel& model,
-                                                      HidUsage ringer, bool on);
+std::optional<std::vector<std::uint8_t>> RingerReport(const HidReportModel& model, HidUsage ringer,
+                                                      bool on);
 
 }  // namespace telvaro

@@ -401,8 +401,8 @@ const Bytes& UsageTableHandsetWithRingVolume() {
     b.pop_back();  // End Collection
     const Bytes volume = {
         // still report 2: a ring volume 0 to 10, 4 bits, with a null state ("no change")
-        0x05, 0x0B, 0x09, 0xE0, 0x15, 0x00, 0x25, 0x0A, 0x75, 0x04, 0x95, 0x01, 0x91, 0x42,
-        0x95, 0x01, 0x91, 0x01, 0xC0,
+        0x05, 0x0B, 0x09, 0xE0, 0x15, 0x00, 0x25, 0x0A, 0x75, 0x04,
+        0x95, 0x01, 0x91, 0x42, 0x95, 0x01, 0x91, 0x01, 0xC0,
     };
     b.insert(b.end(), volume.begin(), volume.end());
     return b;
@@ -416,11 +416,11 @@ namespace {
 Bytes HeadsetShaped(std::uint8_t usage, bool keypad) {
   Bytes d = {
       0x05, 0x0B, 0x09, usage, 0xA1, 0x01,  // Telephony
-      0x85, 0x01, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01,
-      0x09, 0x20, 0x81, 0x02,                                      // Hook Switch
-      0x09, 0x2F, 0x81, 0x06,                                      // Phone Mute
-      0x05, 0x0C, 0x09, 0xE9, 0x09, 0xEA, 0x95, 0x02, 0x81, 0x02,  // Volume Inc, Dec
-      0x95, 0x04, 0x81, 0x01,                                      // padding
+      0x85, 0x01, 0x15, 0x00,  0x25, 0x01, 0x75, 0x01, 0x95, 0x01,
+      0x09, 0x20, 0x81, 0x02,                                       // Hook Switch
+      0x09, 0x2F, 0x81, 0x06,                                       // Phone Mute
+      0x05, 0x0C, 0x09, 0xE9,  0x09, 0xEA, 0x95, 0x02, 0x81, 0x02,  // Volume Inc, Dec
+      0x95, 0x04, 0x81, 0x01,                                       // padding
   };
   if (keypad) {
     const Bytes keys = {0x05, 0x0B, 0x19, 0xB0, 0x29, 0xBB, 0x15, 0x01,
@@ -428,8 +428,8 @@ Bytes HeadsetShaped(std::uint8_t usage, bool keypad) {
     d.insert(d.end(), keys.begin(), keys.end());
   }
   const Bytes leds = {
-      0x85, 0x02, 0x05, 0x08, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01,
-      0x09, 0x18, 0x91, 0x02,                          // Ring LED
+      0x85, 0x02, 0x05, 0x08, 0x15, 0x00, 0x25, 0x01,
+      0x75, 0x01, 0x95, 0x01, 0x09, 0x18, 0x91, 0x02,  // Ring LED
       0x09, 0x17, 0x91, 0x02, 0x95, 0x06, 0x91, 0x01,  // Off-Hook LED, padding
       0xC0,
   };
@@ -461,7 +461,7 @@ std::vector<HidDeviceHandle> FakeHidPlatform::Plug(const Bytes& descriptor) {
   std::vector<HidDeviceHandle> handles;
   for (auto& model : ParseReportDescriptor(descriptor)) {
     const HidDeviceHandle h = nextHandle_++;
-    devices_[h] = Device{model, true, {}};
+    devices_[h] = Device{model, true, true, {}};
     handles.push_back(h);
   }
   return handles;
@@ -493,7 +493,7 @@ std::optional<std::vector<HidDeviceHandle>> FakeHidPlatform::ListDevices() {
   }
   std::vector<HidDeviceHandle> out;
   for (const auto& [h, d] : devices_) {
-    if (d.present) out.push_back(h);
+    if (d.present && d.ready) out.push_back(h);
   }
   return out;
 }
@@ -527,7 +527,7 @@ class SharedModel final : public HidReportModel {
 
 std::unique_ptr<HidReportModel> FakeHidPlatform::OpenDevice(HidDeviceHandle device) {
   const auto it = devices_.find(device);
-  if (it == devices_.end() || !it->second.present) return nullptr;
+  if (it == devices_.end() || !it->second.present || !it->second.ready) return nullptr;
   opened.push_back(device);
   return std::make_unique<SharedModel>(it->second.model);
 }

@@ -94,6 +94,9 @@ class FakeHidPlatform final : public HidPlatform {
   // Plugs every collection of `descriptor` as a HID collection of its own; returns their handles.
   std::vector<HidDeviceHandle> Plug(const Bytes& descriptor);
   void Unplug(HidDeviceHandle device);
+  // Whether a plugged device is listed and can be opened yet (some systems announce a
+  // collection a moment before that).
+  void SetReady(HidDeviceHandle device, bool ready) { devices_.at(device).ready = ready; }
   // The WM_INPUT lParam that carries `reports` from `device`.
   LParam Input(HidDeviceHandle device, std::vector<Bytes> reports);
   const DescriptorModel& Model(HidDeviceHandle device) const { return *devices_.at(device).model; }
@@ -121,7 +124,7 @@ class FakeHidPlatform final : public HidPlatform {
   Hwnd registeredWindow = 0;
   int registrations = 0;
   std::vector<HidDeviceHandle> closed;
-  std::vector<HidDeviceHandle> opened;  // OpenDevice, in order
+  std::vector<HidDeviceHandle> opened;   // OpenDevice, in order
   std::vector<HidDeviceHandle> writing;  // open for writing now (written and not closed since)
   // The next ListDevices calls that fail.
   int listFailures = 0;
@@ -130,6 +133,7 @@ class FakeHidPlatform final : public HidPlatform {
   struct Device {
     std::shared_ptr<DescriptorModel> model;
     bool present = true;
+    bool ready = true;
     std::vector<Bytes> written;
   };
   std::map<HidDeviceHandle, Device> devices_;

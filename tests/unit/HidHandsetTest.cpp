@@ -138,13 +138,11 @@ TEST(HidHookSwitch, RelativeTogglesOnEachPress) {
     EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, on)), expected[i])
         << "report " << i;
   }
-  EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {kDrop})),
-            (Events{{14, true}}));
+  EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {kDrop})), (Events{{14, true}}));
   EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {})), (Events{{14, false}}));
   // Its other buttons are no handset keys.
   for (HidUsage other : {kMute, Tel(0x24), Tel(0x21), HidUsage{hid::kButtonPage, 1}}) {
-    EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {other})), Events{})
-        << other.id;
+    EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {other})), Events{}) << other.id;
   }
 }
 
@@ -367,6 +365,32 @@ TEST(HidDevices, AListThatCouldNotBeReadIsNoUnplug) {
   EXPECT_EQ(p.TakeKeys(), Keys{}) << "no release of a key still held";
   p.Report(h, {}, kHandsetKeys);
   EXPECT_EQ(p.TakeKeys(), Keys{"up 5"});
+}
+
+TEST(HidDevices, ADeviceAnnouncedBeforeItCanBeOpenedIsLookedAtAgain) {
+  for (const char* retry : {"device change", "its first input"}) {
+    HidTestProgram p;
+    const HidDeviceHandle h = p.hid.Plug(descriptors::UsageTableHandset()).front();
+    p.hid.SetReady(h, false);
+    TMessage announced{WM_INPUT_DEVICE_CHANGE, 1, static_cast<LParam>(h), 0};
+    p.form->Dispatch(announced);
+    p.desktop.DeliverPosted();
+    ASSERT_EQ(p.hidSource.DeviceCount(), 0u) << retry;
+    p.hid.SetReady(h, true);
+    if (retry == std::string("device change")) {
+      // Another collection's list is read first: the lagging device comes with it or after.
+      TMessage change{win::WM_DEVICECHANGE, 7, 0, 0};
+      p.form->Dispatch(change);
+      p.desktop.DeliverPosted();
+    } else {
+      p.Report(h, {PhoneKey(1)}, kHandsetKeys);
+      EXPECT_EQ(p.TakeKeys(), Keys{}) << "the report that made it known gives no key";
+      p.Report(h, {}, kHandsetKeys);
+    }
+    EXPECT_EQ(p.hidSource.DeviceCount(), 1u) << retry;
+    p.Report(h, {PhoneKey(2)}, kHandsetKeys);
+    EXPECT_EQ(p.TakeKeys(), Keys{"down 5"}) << retry;
+  }
 }
 
 TEST(HidDevices, ASystemListThatGrewIsReadAgainAndAnyOtherFailureGivesNothing) {

@@ -88,10 +88,9 @@ class HidPModel final : public HidReportModel {
 
   std::vector<std::uint8_t> InitializeOutputReport(std::uint8_t reportId) const override {
     std::vector<std::uint8_t> report(caps_.OutputReportByteLength);
-    if (report.empty() ||
-        HidP_InitializeReportForID(HidP_Output, reportId, Data(),
-                                   reinterpret_cast<PCHAR>(report.data()),
-                                   static_cast<ULONG>(report.size())) != HIDP_STATUS_SUCCESS) {
+    if (report.empty() || HidP_InitializeReportForID(
+                              HidP_Output, reportId, Data(), reinterpret_cast<PCHAR>(report.data()),
+                              static_cast<ULONG>(report.size())) != HIDP_STATUS_SUCCESS) {
       return {};
     }
     return report;
@@ -266,8 +265,7 @@ bool RawInputHid::WriteOutputReport(HidDeviceHandle device, std::span<const std:
     }
   }
   DWORD written = 0;
-  return GetOverlappedResult(writer->file, &write->overlapped, &written, FALSE) &&
-         written == size;
+  return GetOverlappedResult(writer->file, &write->overlapped, &written, FALSE) && written == size;
 }
 
 void RawInputHid::CloseDevice(HidDeviceHandle device) {
