@@ -461,7 +461,7 @@ std::vector<HidDeviceHandle> FakeHidPlatform::Plug(const Bytes& descriptor) {
   std::vector<HidDeviceHandle> handles;
   for (auto& model : ParseReportDescriptor(descriptor)) {
     const HidDeviceHandle h = nextHandle_++;
-    devices_[h] = Device{model, true, true, {}};
+    devices_[h] = Device{model, true, true, true, {}};
     handles.push_back(h);
   }
   return handles;
@@ -493,7 +493,7 @@ std::optional<std::vector<HidDeviceHandle>> FakeHidPlatform::ListDevices() {
   }
   std::vector<HidDeviceHandle> out;
   for (const auto& [h, d] : devices_) {
-    if (d.present && d.ready) out.push_back(h);
+    if (d.present && d.listed) out.push_back(h);
   }
   return out;
 }

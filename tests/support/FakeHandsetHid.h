@@ -96,7 +96,12 @@ class FakeHidPlatform final : public HidPlatform {
   void Unplug(HidDeviceHandle device);
   // Whether a plugged device is listed and can be opened yet (some systems announce a
   // collection a moment before that).
-  void SetReady(HidDeviceHandle device, bool ready) { devices_.at(device).ready = ready; }
+  void SetReady(HidDeviceHandle device, bool ready) {
+    devices_.at(device).ready = ready;
+    devices_.at(device).listed = ready;
+  }
+  // Whether the device list names it (a list read a moment earlier may not, yet).
+  void SetListed(HidDeviceHandle device, bool listed) { devices_.at(device).listed = listed; }
   // The WM_INPUT lParam that carries `reports` from `device`.
   LParam Input(HidDeviceHandle device, std::vector<Bytes> reports);
   const DescriptorModel& Model(HidDeviceHandle device) const { return *devices_.at(device).model; }
@@ -134,6 +139,7 @@ class FakeHidPlatform final : public HidPlatform {
     std::shared_ptr<DescriptorModel> model;
     bool present = true;
     bool ready = true;
+    bool listed = true;
     std::vector<Bytes> written;
   };
   std::map<HidDeviceHandle, Device> devices_;

@@ -376,9 +376,10 @@ TEST(HidDevices, ADeviceAnnouncedBeforeItCanBeOpenedIsLookedAtAgain) {
     p.form->Dispatch(announced);
     p.desktop.DeliverPosted();
     ASSERT_EQ(p.hidSource.DeviceCount(), 0u) << retry;
+    // It can be opened now, but the device list does not name it yet.
     p.hid.SetReady(h, true);
+    p.hid.SetListed(h, false);
     if (retry == std::string("device change")) {
-      // Another collection's list is read first: the lagging device comes with it or after.
       TMessage change{win::WM_DEVICECHANGE, 7, 0, 0};
       p.form->Dispatch(change);
       p.desktop.DeliverPosted();
