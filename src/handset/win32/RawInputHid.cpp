@@ -144,21 +144,24 @@ RawInputHid::~RawInputHid() {
 
 bool RawInputHid::RegisterForTelephony(Hwnd window) {
   window_ = window;
-  // The whole Telephony page and, in the same call, the top-level usages a handset has (Phone,
-  // Handset, Key Pad): some systems store a page-only registration as usage 0 and match
-  // usages exactly, so it alone would hear nothing. In the background too, since the
-  // softphone, not this window, is in front while the user dials.
+  // The whole Telephony page and, in the same call, its top-level usages one by one (Phone,
+  // Handset, Headset, Key Pad): some systems store a page-only registration as usage 0 and match
+  // usages exactly, so it alone would hear nothing. Headsets are listed so that every system
+  // hands over what the page registration brings elsewhere; which collection is a handset is
+  // decided on what it reports, not here. In the background too, since the softphone, not this
+  // window, is in front while the user dials.
   const HWND target = reinterpret_cast<HWND>(window);
   const DWORD flags = RIDEV_INPUTSINK | RIDEV_DEVNOTIFY;
-  RAWINPUTDEVICE devices[4] = {
+  RAWINPUTDEVICE devices[5] = {
       {kTelephonyPage, 0, RIDEV_PAGEONLY | flags, target},
       {kTelephonyPage, 0x01, flags, target},
       {kTelephonyPage, 0x04, flags, target},
+      {kTelephonyPage, 0x05, flags, target},
       {kTelephonyPage, 0x06, flags, target},
   };
-  if (RegisterRawInputDevices(devices, 4, sizeof devices[0])) return true;
+  if (RegisterRawInputDevices(devices, 5, sizeof devices[0])) return true;
   // Systems that refuse a page-only registration take the collections alone.
-  return RegisterRawInputDevices(devices + 1, 3, sizeof devices[0]) != FALSE;
+  return RegisterRawInputDevices(devices + 1, 4, sizeof devices[0]) != FALSE;
 }
 
 std::optional<std::vector<HidDeviceHandle>> RawInputHid::ListDevices() {
