@@ -47,18 +47,28 @@ class HidHandset : public FakeAppTest {
  protected:
   void SetUp() override {
     FakeAppTest::SetUp();
+    // The device runs in Wine's 64-bit device host, so the x64 build makes it; the x86 build's
+    // programs are tested against the x64 build's device.
+    for (const std::string& folder : {BinDir(), OtherBinDir()}) {
+      const std::string exe = folder + "\\" + kHidCtlExe;
+      if (!folder.empty() && GetFileAttributesA(exe.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        fixtureDir_ = folder;
+        break;
+      }
+    }
+    ASSERT_FALSE(fixtureDir_.empty()) << kHidCtlExe << " is in neither build: build mingw-x64";
     Hidctl({"unplug"});  // whatever an earlier run left behind
   }
   void TearDown() override {
-    Hidctl({"unplug"});
+    if (!fixtureDir_.empty()) Hidctl({"unplug"});
     FakeAppTest::TearDown();
   }
 
   RunResult Hidctl(std::vector<std::string> args) {
-    return e2e::Run(BinPath(kHidCtlExe), args, {}, Millis{30000});
+    return e2e::Run(fixtureDir_ + "\\" + kHidCtlExe, args, {}, Millis{30000});
   }
   void Plug(const char* kind) {
-    const RunResult run = Hidctl({"plug", BinDir(), kind});
+    const RunResult run = Hidctl({"plug", fixtureDir_, kind});
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     // Wine announces a collection before a program can open it: a first report without keys
     // makes it known for sure.
@@ -169,6 +179,7 @@ class HidHandset : public FakeAppTest {
     return WaitForLine(skypeLog_, "received " + text);
   }
 
+  std::string fixtureDir_;  // hidctl.exe, TelvaroHid.inf and TelvaroHid.sys
   std::string skypeLog_;
 };
 
