@@ -215,6 +215,20 @@ TEST_F(HidHandset, TheHookSwitchAnswersARingingSkypeCallWhileTheRingerFollowsIt)
   EXPECT_EQ(RingerOutput("handset").count, 2u) << "on once, off once";
 }
 
+TEST_F(HidHandset, PulledOutWhileItRingsAndPluggedInAgainItRingsOn) {
+  ASSERT_NO_FATAL_FAILURE(StartSkype());
+  ASSERT_NO_FATAL_FAILURE(Plug("handset"));
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 61 STATUS RINGING"));
+  ASSERT_TRUE(WaitForRinger(true));
+  // Held open for writing while it rings: its removal must neither hang nor be refused.
+  const RunResult unplug = Hidctl({"unplug", "handset"});
+  ASSERT_EQ(unplug.exitCode, 0u) << unplug.output;
+  ASSERT_NO_FATAL_FAILURE(Plug("handset"));
+  EXPECT_TRUE(WaitForRinger(true)) << "a handset plugged in while the call rings joins in";
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 61 STATUS MISSED"));
+  EXPECT_TRUE(WaitForRinger(false));
+}
+
 TEST_F(HidHandset, UnpluggedInTheMiddleOfAPressTheKeyIsReleased) {
   ASSERT_NO_FATAL_FAILURE(StartSkype());
   ASSERT_NO_FATAL_FAILURE(Plug("handset"));
