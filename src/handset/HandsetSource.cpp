@@ -17,4 +17,24 @@ HandsetMessages HandsetSources::MessagesFor(std::size_t index) {
   return m;
 }
 
+void HandsetSources::Arrived(std::size_t index, WParam wParam, LParam lParam) {
+  if (index >= sources_.size()) return;
+  sources_[index]->Arrived(wParam, lParam);
+  UpdateDeferral();
+}
+
+void HandsetSources::Removed(std::size_t index, WParam wParam, LParam lParam) {
+  if (index >= sources_.size()) return;
+  sources_[index]->Removed(wParam, lParam);
+  UpdateDeferral();
+}
+
+void HandsetSources::UpdateDeferral() {
+  bool earlierHasHandset = false;
+  for (HandsetSource* s : sources_) {
+    s->Defer(earlierHasHandset);
+    earlierHasHandset = earlierHasHandset || s->HasHandset();
+  }
+}
+
 }  // namespace telvaro

@@ -38,7 +38,9 @@ class HandsetSource {
   // Starts looking for devices; from now on they are reported to `window` with `messages`.
   virtual void StartDetection(Hwnd window, const HandsetMessages& messages) = 0;
   // Every WM_DEVICECHANGE the main window receives, unchanged.
-  virtual void DeviceChange(std::uint32_t wParam, std::uint32_t lParam) = 0;
+  virtual void DeviceChange(WParam wParam, LParam lParam) = 0;
+  // The system woke from sleep: devices may have been enumerated anew.
+  virtual void Resume() {}
   // This source's own arrival and removal messages, back on the window's thread.
   virtual void Arrived(WParam wParam, LParam lParam) = 0;
   virtual void Removed(WParam wParam, LParam lParam) = 0;
@@ -46,6 +48,12 @@ class HandsetSource {
   virtual bool OtherMessage(TMessage&) { return false; }
   virtual void StartBuzzer() = 0;
   virtual void StopBuzzer() = 0;
+  // Whether this source has a handset now.
+  virtual bool HasHandset() const { return false; }
+  // An earlier source has a handset (true) or none any more (false). A device that the handset
+  // library drives may also be a standard HID device, and one press must not give two keys, so
+  // the later sources give no keys and do not ring meanwhile.
+  virtual void Defer(bool) {}
   // The program ends: no more keys, buzzer silent, devices released.
   virtual void Shutdown() = 0;
 };
@@ -63,6 +71,15 @@ class HandsetSources {
   // each arrival or removal goes back to the source that reported it.
   static HandsetMessages MessagesFor(std::size_t index);
 
+  // Source `index`'s own arrival and removal, and what they change for the sources after it.
+  void Arrived(std::size_t index, WParam wParam, LParam lParam);
+  void Removed(std::size_t index, WParam wParam, LParam lParam);
+  // Resuming from sleep re-detects what can be re-detected; the handset library's detection
+  // runs once, at start-up.
+  void Resume() {
+    for (HandsetSource* s : sources_) s->Resume();
+  }
+
   void StartBuzzer() {
     for (HandsetSource* s : sources_) s->StartBuzzer();
   }
@@ -75,6 +92,7 @@ class HandsetSources {
   std::string notice;
 
  private:
+  void UpdateDeferral();
   std::vector<HandsetSource*> sources_;
 };
 

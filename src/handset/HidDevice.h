@@ -4,6 +4,7 @@
 // answers; the tests answer them from real devices' report descriptors.
 #pragma once
 
+#include <algorithm>
 #include <compare>
 #include <cstdint>
 #include <memory>
@@ -51,9 +52,16 @@ class HidReportModel {
   // unknown report ID).
   virtual std::optional<std::vector<HidUsage>> UsagesOn(
       std::span<const std::uint8_t> report) const = 0;
-  // The output report that sets `usage` on or off and every other output of its report off;
+  // The ID of the output report that carries button `usage` (HidP_GetSpecificButtonCaps);
   // nothing when the collection has no such output.
-  virtual std::optional<std::vector<std::uint8_t>> OutputReport(HidUsage usage, bool on) const = 0;
+  virtual std::optional<std::uint8_t> OutputReportId(HidUsage usage) const = 0;
+  // Output report `reportId` with every control at its initial state: zero, or the control's
+  // null value where it has one, which a device takes as "leave as it is"
+  // (HidP_InitializeReportForID).
+  virtual std::vector<std::uint8_t> InitializeOutputReport(std::uint8_t reportId) const = 0;
+  // Sets or clears one button usage in an output report (HidP_SetUsages, HidP_UnsetUsages);
+  // false when the report does not carry it.
+  virtual bool SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage, bool on) const = 0;
 };
 
 using HidDeviceHandle = std::uintptr_t;
@@ -71,14 +79,40 @@ class HidPlatform {
   // Asks for the input and the arrival and removal notices of telephony devices to reach
   // `window`, in the background too; false when the system refuses.
   virtual bool RegisterForTelephony(Hwnd window) = 0;
-  // The HID collections present now.
-  virtual std::vector<HidDeviceHandle> ListDevices() = 0;
+  // The HID collections present now; nothing when the system could not say.
+  virtual std::optional<std::vector<HidDeviceHandle>> ListDevices() = 0;
   // The model of one collection; nothing when it cannot be read.
   virtual std::unique_ptr<HidReportModel> OpenDevice(HidDeviceHandle device) = 0;
+  // Opens the device for writing when it is not open yet, and writes; never waits long.
   virtual bool WriteOutputReport(HidDeviceHandle device, std::span<const std::uint8_t> report) = 0;
+  // Closes what is open of the device (harmless when nothing is).
   virtual void CloseDevice(HidDeviceHandle device) = 0;
   // The input message's reports (WM_INPUT's lParam); nothing when it is not HID input.
   virtual std::optional<HidInput> ReadInput(LParam rawInput) = 0;
+  // Every WM_DEVICECHANGE: the system may ask for an open device back.
+  virtual void DeviceChange(WParam, LParam) {}
 };
+
+// The entries of a system list read with the usual two calls: `read(nullptr, count)` says how
+// many there are; `read(buffer, count)` fills up to `count` and says how many it wrote, or -1.
+// A list that grew between the two calls (`tooSmall()` after a -1) is read again; any other
+// failure gives nothing, so that a device is never taken for gone because the list was not read.
+template <typename Entry, typename Read, typename TooSmall>
+std::optional<std::vector<Entry>> ReadSystemList(Read read, TooSmall tooSmall) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    unsigned count = 0;
+    if (read(nullptr, count) != 0) return std::nullopt;
+    std::vector<Entry> list(count);
+    if (count == 0) return list;
+    unsigned room = count;
+    const long got = read(list.data(), room);
+    if (got >= 0) {
+      list.resize(std::min<std::size_t>(static_cast<std::size_t>(got), list.size()));
+      return list;
+    }
+    if (!tooSmall()) return std::nullopt;
+  }
+  return std::nullopt;
+}
 
 }  // namespace telvaro

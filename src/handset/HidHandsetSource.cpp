@@ -6,6 +6,18 @@
 
 namespace telvaro {
 
+namespace {
+
+// WM_INPUT_DEVICE_CHANGE's wParam.
+constexpr WParam kGidcArrival = 1;
+constexpr WParam kGidcRemoval = 2;
+
+bool Contains(const std::vector<HidDeviceHandle>& list, HidDeviceHandle handle) {
+  return std::find(list.begin(), list.end(), handle) != list.end();
+}
+
+}  // namespace
+
 HidHandsetSource::HidHandsetSource(WindowsApi& api, HidPlatform& platform)
     : api_(api), platform_(platform) {}
 
@@ -20,22 +32,50 @@ void HidHandsetSource::StartDetection(Hwnd window, const HandsetMessages& messag
   Rescan();
 }
 
-void HidHandsetSource::DeviceChange(std::uint32_t, std::uint32_t) { Rescan(); }
+void HidHandsetSource::DeviceChange(WParam wParam, LParam lParam) {
+  platform_.DeviceChange(wParam, lParam);
+  Rescan();
+  for (HidDeviceHandle handle : std::vector(announced_)) Look(handle);
+}
+
+void HidHandsetSource::Resume() {
+  if (!started_) return;
+  platform_.RegisterForTelephony(window_);
+  Rescan();
+}
 
 bool HidHandsetSource::OtherMessage(TMessage& message) {
   if (message.Msg == WM_INPUT_DEVICE_CHANGE) {
-    Rescan();
+    const auto handle = static_cast<HidDeviceHandle>(message.lParam);
+    if (message.wParam == kGidcRemoval) {
+      // Trusted as it is: the list may name the device a little longer.
+      if (!Contains(removed_, handle)) removed_.push_back(handle);
+      if (Device* device = Find(handle); device && !device->gone) Vanish(*device);
+      std::erase(announced_, handle);
+    } else if (message.wParam == kGidcArrival) {
+      std::erase(removed_, handle);
+      Rescan();
+      // Announced before it can be opened, on some systems: looked at again on the next device
+      // change or its first input.
+      if (!Find(handle) && !Contains(ignored_, handle) && !Contains(announced_, handle)) {
+        announced_.push_back(handle);
+      }
+      Look(handle);
+    }
     return true;
   }
   if (message.Msg != WM_INPUT || !started_) return false;
   const auto input = platform_.ReadInput(message.lParam);
+  // A device heard from before the list named it: its first report only makes it known.
+  if (input && !Find(input->device) && Contains(announced_, input->device)) Look(input->device);
   Device* device = input ? Find(input->device) : nullptr;
   if (device && !device->gone) {
     for (const auto& report : input->reports) {
-      // Reports before the arrival was handled still move the decoder, so that a key held
-      // across it gives neither a press nor a release without its press.
+      // Reports before the arrival was handled, or while the library's handset gives the keys,
+      // still move the decoder, so that a key held across either gives neither a press nor a
+      // release without its press.
       const auto events = device->decoder->Report(report);
-      if (!device->scanning) {
+      if (!device->scanning || deferring_) {
         device->decoder->ForgetHeld();
         continue;
       }
@@ -50,30 +90,48 @@ bool HidHandsetSource::OtherMessage(TMessage& message) {
 
 void HidHandsetSource::Rescan() {
   if (!started_) return;
-  const std::vector<HidDeviceHandle> present = platform_.ListDevices();
-  for (auto& device : devices_) {
-    if (!device->gone &&
-        std::find(present.begin(), present.end(), device->handle) == present.end()) {
-      Vanish(*device);
-    }
+  const std::optional<std::vector<HidDeviceHandle>> listed = platform_.ListDevices();
+  // A list that could not be read says nothing about the devices known.
+  if (!listed) return;
+  std::vector<HidDeviceHandle> present;
+  for (HidDeviceHandle handle : *listed) {
+    if (!Contains(removed_, handle)) present.push_back(handle);
   }
-  for (HidDeviceHandle handle : present) {
-    if (!Find(handle)) Add(handle);
+  std::erase_if(removed_, [&](HidDeviceHandle h) { return !Contains(*listed, h); });
+  std::erase_if(ignored_, [&](HidDeviceHandle h) { return !Contains(present, h); });
+  for (auto& device : devices_) {
+    if (!device->gone && !Contains(present, device->handle)) Vanish(*device);
+  }
+  for (HidDeviceHandle handle : present) Look(handle);
+}
+
+void HidHandsetSource::Look(HidDeviceHandle handle) {
+  if (Find(handle) || Contains(ignored_, handle) || Contains(removed_, handle)) return;
+  switch (Add(handle)) {
+    case Added::Handset:
+      std::erase(announced_, handle);
+      break;
+    case Added::NoHandset:
+      std::erase(announced_, handle);
+      ignored_.push_back(handle);
+      break;
+    case Added::Unreadable:
+      break;
   }
 }
 
-void HidHandsetSource::Add(HidDeviceHandle handle) {
+HidHandsetSource::Added HidHandsetSource::Add(HidDeviceHandle handle) {
   std::unique_ptr<HidReportModel> model = platform_.OpenDevice(handle);
-  if (!model) return;
-  if (model->Collection().page != hid::kTelephonyPage) {
+  if (!model) return Added::Unreadable;
+  if (!IsHandsetCollection(*model)) {
     platform_.CloseDevice(handle);
-    return;
+    return Added::NoHandset;
   }
   auto device = std::make_unique<Device>();
   device->handle = handle;
   device->decoder = std::make_unique<TelephonyDecoder>(*model);
   for (HidUsage ringer : HidRingerOutputs()) {
-    if (model->OutputReport(ringer, false)) {
+    if (RingerReport(*model, ringer, false)) {
       device->hasRinger = true;
       device->ringer = ringer;
       break;
@@ -83,16 +141,22 @@ void HidHandsetSource::Add(HidDeviceHandle handle) {
   Device& added = *device;
   devices_.push_back(std::move(device));
   // A device plugged in while a call rings joins in.
-  if (ringing_) Ring(added, true);
+  if (ringing_ && !deferring_) Ring(added, true);
   Post(messages_.arrival, static_cast<WParam>(handle));
+  return Added::Handset;
+}
+
+void HidHandsetSource::ReleaseHeld(Device& device) {
+  // Keys held on a device that went away, or while the library took over, would stay down for
+  // ever: release them.
+  for (const HandsetKeyEvent& e : device.decoder->ReleaseAll()) {
+    if (device.scanning && !deferring_) Post(messages_.keyUp, static_cast<WParam>(e.code));
+  }
 }
 
 void HidHandsetSource::Vanish(Device& device) {
+  ReleaseHeld(device);
   device.gone = true;
-  // Keys held on a device that went away would stay down for ever: release them first.
-  for (const HandsetKeyEvent& e : device.decoder->ReleaseAll()) {
-    if (device.scanning) Post(messages_.keyUp, static_cast<WParam>(e.code));
-  }
   device.scanning = false;
   Post(messages_.removal, static_cast<WParam>(device.handle));
 }
@@ -112,23 +176,45 @@ void HidHandsetSource::Removed(WParam wParam, LParam) {
 }
 
 void HidHandsetSource::Ring(Device& device, bool on) {
-  if (!device.hasRinger || device.gone) return;
-  if (const auto report = device.model->OutputReport(device.ringer, on)) {
+  // Silencing a ringer we never started would open the device for nothing (the hang-up key
+  // stops the buzzer on every press).
+  if (!device.hasRinger || device.gone || on == device.ringOn) return;
+  device.ringOn = on;
+  if (const auto report = RingerReport(*device.model, device.ringer, on)) {
     platform_.WriteOutputReport(device.handle, *report);
   }
+  // The device is held open for writing only while it rings.
+  if (!on) platform_.CloseDevice(device.handle);
 }
 
 void HidHandsetSource::StartBuzzer() {
   ringing_ = true;
+  if (deferring_) return;
   for (auto& device : devices_) Ring(*device, true);
 }
 
 void HidHandsetSource::StopBuzzer() {
   ringing_ = false;
+  if (deferring_) return;
   for (auto& device : devices_) Ring(*device, false);
 }
 
+void HidHandsetSource::Defer(bool defer) {
+  if (defer == deferring_) return;
+  if (defer) {
+    for (auto& device : devices_) ReleaseHeld(*device);
+    if (ringing_) {
+      for (auto& device : devices_) Ring(*device, false);
+    }
+  }
+  deferring_ = defer;
+  if (!defer && ringing_) {
+    for (auto& device : devices_) Ring(*device, true);
+  }
+}
+
 void HidHandsetSource::Shutdown() {
+  deferring_ = false;
   StopBuzzer();
   for (auto& device : devices_) platform_.CloseDevice(device->handle);
   devices_.clear();

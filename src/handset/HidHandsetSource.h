@@ -1,6 +1,7 @@
-// Standard USB telephony devices (HID Telephony page) as a handset source: no vendor library, the
-// system's own HID support. Each device found is reported like the library's handset (arrival,
-// keys, removal); the buzzer rings on every device that has a ringer or a ring LED.
+// Standard USB telephony handsets (HID Telephony page) as a handset source: no vendor library, the
+// system's own HID support. Each handset found is reported like the library's handset (arrival,
+// keys, removal); the buzzer rings on every handset that has a ringer or a ring LED. Headsets and
+// other telephony collections without a keypad are left alone.
 #pragma once
 
 #include <memory>
@@ -21,12 +22,14 @@ class HidHandsetSource final : public HandsetSource {
   ~HidHandsetSource() override;
 
   void StartDetection(Hwnd window, const HandsetMessages& messages) override;
-  void DeviceChange(std::uint32_t wParam, std::uint32_t lParam) override;
+  void DeviceChange(WParam wParam, LParam lParam) override;
+  void Resume() override;
   void Arrived(WParam wParam, LParam lParam) override;
   void Removed(WParam wParam, LParam lParam) override;
   bool OtherMessage(TMessage& message) override;
   void StartBuzzer() override;
   void StopBuzzer() override;
+  void Defer(bool defer) override;
   void Shutdown() override;
 
   // Devices known now (arrived or about to be reported), for tests and the status.
@@ -40,11 +43,16 @@ class HidHandsetSource final : public HandsetSource {
     bool scanning = false;  // its arrival was handled: its keys are reported
     bool gone = false;      // vanished; its removal is on the way
     bool hasRinger = false;
+    bool ringOn = false;  // the last ringer report written switched it on
     HidUsage ringer;
   };
 
+  enum class Added { Handset, NoHandset, Unreadable };
   void Rescan();
-  void Add(HidDeviceHandle handle);
+  // Opens a collection not known yet, unless it was found to be no handset or has gone.
+  void Look(HidDeviceHandle handle);
+  Added Add(HidDeviceHandle handle);
+  void ReleaseHeld(Device& device);
   void Vanish(Device& device);
   void Ring(Device& device, bool on);
   void Post(UInt msg, WParam wParam);
@@ -56,7 +64,14 @@ class HidHandsetSource final : public HandsetSource {
   HandsetMessages messages_;
   bool started_ = false;
   bool ringing_ = false;
+  bool deferring_ = false;
   std::vector<std::unique_ptr<Device>> devices_;
+  // Collections looked at and found no handset, so they are not opened again on every change.
+  std::vector<HidDeviceHandle> ignored_;
+  // Arrivals the system announced that could not be opened yet.
+  std::vector<HidDeviceHandle> announced_;
+  // Removals the system announced: a device list read just after may still name them.
+  std::vector<HidDeviceHandle> removed_;
 };
 
 }  // namespace telvaro

@@ -57,4 +57,28 @@ const HidKeyRow* FindHidKey(HidUsage usage) {
 
 std::span<const HidUsage> HidRingerOutputs() { return kRingers; }
 
+bool IsHandsetCollection(const HidReportModel& model) {
+  constexpr std::uint16_t kHeadset = 0x05;
+  constexpr std::uint16_t kFirstPhoneKey = 0xB0;
+  constexpr std::uint16_t kLastPhoneKey = 0xBB;
+  const HidUsage collection = model.Collection();
+  if (collection.page != hid::kTelephonyPage || collection.id == kHeadset) return false;
+  const std::vector<HidButton> buttons = model.InputButtons();
+  return std::any_of(buttons.begin(), buttons.end(), [](const HidButton& b) {
+    return b.usage.page == hid::kTelephonyPage && b.usage.id >= kFirstPhoneKey &&
+           b.usage.id <= kLastPhoneKey;
+  });
+}
+
+std::optional<std::vector<std::uint8_t>> RingerReport(const HidReportModel& model, HidUsage ringer,
+                                                      bool on) {
+  // Built from the report's initial state, not from zeros: a control with a null value (a
+  // volume, an indicator's mode) must stay as the device has it, not be set to 0.
+  const std::optional<std::uint8_t> id = model.OutputReportId(ringer);
+  if (!id) return std::nullopt;
+  std::vector<std::uint8_t> report = model.InitializeOutputReport(*id);
+  if (report.empty() || !model.SetOutputUsage(report, ringer, on)) return std::nullopt;
+  return report;
+}
+
 }  // namespace telvaro

@@ -16,17 +16,25 @@ class LibrarySource final : public HandsetSource {
     library_.StartDeviceDetection(window, m.arrival, m.removal, m.keyDown, m.keyUp, m.aux[0],
                                   m.aux[1], m.aux[2], m.aux[3]);
   }
-  void DeviceChange(std::uint32_t wParam, std::uint32_t lParam) override {
-    library_.HandleUsbDeviceChange(wParam, lParam);
+  void DeviceChange(WParam wParam, LParam lParam) override {
+    // The library's export takes both as 32 bits.
+    library_.HandleUsbDeviceChange(static_cast<std::uint32_t>(wParam),
+                                   static_cast<std::uint32_t>(lParam));
   }
-  void Arrived(WParam, LParam) override { library_.StartKeyScan(); }
+  void Arrived(WParam, LParam) override {
+    hasHandset_ = true;
+    library_.StartKeyScan();
+  }
   void Removed(WParam, LParam) override {
+    hasHandset_ = false;
     library_.StopKeyScan();
     library_.CloseDevice();
   }
+  bool HasHandset() const override { return hasHandset_; }
   void StartBuzzer() override { library_.StartBuzzer(); }
   void StopBuzzer() override { library_.StopBuzzer(); }
   void Shutdown() override {
+    hasHandset_ = false;
     library_.StopKeyScan();
     library_.StopBuzzer();
     library_.CloseDevice();
@@ -34,6 +42,7 @@ class LibrarySource final : public HandsetSource {
 
  private:
   HandsetLibrary& library_;
+  bool hasHandset_ = false;
 };
 
 }  // namespace telvaro

@@ -173,11 +173,11 @@ bool TMainForm::Dispatch(TMessage& message) {
   for (std::size_t i = 0; i < sources.size(); ++i) {
     const HandsetMessages m = HandsetSources::MessagesFor(i);
     if (message.Msg == m.arrival) {
-      sources[i]->Arrived(message.wParam, message.lParam);
+      handset_.Arrived(i, message.wParam, message.lParam);
       return true;
     }
     if (message.Msg == m.removal) {
-      sources[i]->Removed(message.wParam, message.lParam);
+      handset_.Removed(i, message.wParam, message.lParam);
       return true;
     }
   }
@@ -199,9 +199,9 @@ bool TMainForm::Dispatch(TMessage& message) {
       if (message.wParam != 0) EndSession();
       return true;
     case win::WM_POWERBROADCAST:
-      // A handset may have been re-enumerated during sleep: detect it anew, as at start-up.
+      // Devices may have been re-enumerated during sleep.
       if (message.wParam != win::PBT_APMRESUMEAUTOMATIC) return false;
-      if (!shutDown_) StartHandsetDetection();
+      if (!shutDown_) handset_.Resume();
       message.Result = 1;
       return true;
     default:
@@ -257,10 +257,10 @@ void TMainForm::StartHandsetDetection() {
 }
 
 void TMainForm::WMDeviceChange(TMessage& message) {
-  for (HandsetSource* source : handset_.All()) {
-    source->DeviceChange(static_cast<std::uint32_t>(message.wParam),
-                         static_cast<std::uint32_t>(message.lParam));
-  }
+  for (HandsetSource* source : handset_.All()) source->DeviceChange(message.wParam, message.lParam);
+  // Grants every query (a device the system wants back, for example): whatever we hold of it
+  // has been let go above.
+  message.Result = 1;
 }
 
 // --- The Voip applications

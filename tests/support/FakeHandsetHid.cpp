@@ -102,6 +102,7 @@ std::vector<std::shared_ptr<DescriptorModel>> ParseReportDescriptor(const Bytes&
         f.constant = u & 1;
         f.array = !(u & 2);
         f.relative = u & 4;
+        f.nullState = u & 0x40;
         f.logicalMin = g.logicalMin;
         f.logicalMax = g.logicalMax;
         f.usages = usages;
@@ -215,23 +216,63 @@ std::optional<std::vector<HidUsage>> DescriptorModel::UsagesOn(
   return on;
 }
 
-std::optional<std::vector<std::uint8_t>> DescriptorModel::OutputReport(HidUsage usage,
-                                                                       bool on) const {
+std::optional<std::uint8_t> DescriptorModel::OutputReportId(HidUsage usage) const {
   for (const Field& f : fields) {
-    if (f.kind != 1 || f.constant || !IsButton(f)) continue;
+    if (f.kind == 1 && !f.constant && IsButton(f) &&
+        std::find(f.usages.begin(), f.usages.end(), usage) != f.usages.end()) {
+      return f.reportId;
+    }
+  }
+  return std::nullopt;
+}
+
+// As HidP_InitializeReportForID: zeros, but a value with a null state gets a value outside its
+// logical range.
+std::vector<std::uint8_t> DescriptorModel::InitializeOutputReport(std::uint8_t reportId) const {
+  if (!reportBits.count({1, reportId})) return {};
+  Bytes report(OutputReportLength(), 0);
+  report[0] = reportId;
+  for (const Field& f : fields) {
+    if (f.kind != 1 || f.reportId != reportId || f.constant || IsButton(f) || !f.nullState) {
+      continue;
+    }
+    const std::int64_t limit = f.size >= 31 ? (1ll << 31) - 1 : (1ll << f.size) - 1;
+    const std::int64_t nullValue = f.logicalMax < limit ? f.logicalMax + 1 : f.logicalMin - 1;
+    for (std::uint32_t e = 0; e < f.count; ++e) {
+      SetBits(report, f.bitOffset + e * f.size, f.size, static_cast<std::uint32_t>(nullValue));
+    }
+  }
+  return report;
+}
+
+bool DescriptorModel::SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage,
+                                     bool on) const {
+  if (report.empty()) return false;
+  for (const Field& f : fields) {
+    if (f.kind != 1 || f.reportId != report[0] || f.constant || !IsButton(f)) continue;
     const auto it = std::find(f.usages.begin(), f.usages.end(), usage);
     if (it == f.usages.end()) continue;
-    Bytes report(OutputReportLength(), 0);
-    report[0] = f.reportId;
     const auto index = static_cast<std::uint32_t>(it - f.usages.begin());
-    if (on) {
-      if (f.array) {
-        SetBits(report, f.bitOffset, f.size, static_cast<std::uint32_t>(f.logicalMin) + index);
-      } else {
-        SetBits(report, f.bitOffset + index * f.size, f.size, 1);
-      }
+    if (f.array) {
+      SetBits(report, f.bitOffset, f.size,
+              on ? static_cast<std::uint32_t>(f.logicalMin) + index : 0);
+    } else {
+      SetBits(report, f.bitOffset + index * f.size, f.size, on ? 1 : 0);
     }
-    return report;
+    return true;
+  }
+  return false;
+}
+
+std::optional<std::int32_t> DescriptorModel::OutputValue(const Bytes& report,
+                                                         HidUsage usage) const {
+  if (report.empty()) return std::nullopt;
+  for (const Field& f : fields) {
+    if (f.kind != 1 || f.reportId != report[0] || IsButton(f) || f.usages.empty() ||
+        f.usages.front() != usage) {
+      continue;
+    }
+    return static_cast<std::int32_t>(Bits(report, f.bitOffset, f.size));
   }
   return std::nullopt;
 }
@@ -354,6 +395,64 @@ const Bytes& UsageTableHandsetWithMenuKeys() {
   return d;
 }
 
+const Bytes& UsageTableHandsetWithRingVolume() {
+  static const Bytes d = [] {
+    Bytes b = UsageTableHandset();
+    b.pop_back();  // End Collection
+    const Bytes volume = {
+        // still report 2: a ring volume 0 to 10, 4 bits, with a null state ("no change")
+        0x05, 0x0B, 0x09, 0xE0, 0x15, 0x00, 0x25, 0x0A, 0x75, 0x04,
+        0x95, 0x01, 0x91, 0x42, 0x95, 0x01, 0x91, 0x01, 0xC0,
+    };
+    b.insert(b.end(), volume.begin(), volume.end());
+    return b;
+  }();
+  return d;
+}
+
+namespace {
+// Hook switch, Phone Mute, a volume rocker and the LEDs, in a collection of usage `usage`;
+// `keypad` adds the keypad array.
+Bytes HeadsetShaped(std::uint8_t usage, bool keypad) {
+  Bytes d = {
+      0x05, 0x0B, 0x09, usage, 0xA1, 0x01,  // Telephony
+      0x85, 0x01, 0x15, 0x00,  0x25, 0x01, 0x75, 0x01, 0x95, 0x01,
+      0x09, 0x20, 0x81, 0x02,                                       // Hook Switch
+      0x09, 0x2F, 0x81, 0x06,                                       // Phone Mute
+      0x05, 0x0C, 0x09, 0xE9,  0x09, 0xEA, 0x95, 0x02, 0x81, 0x02,  // Volume Inc, Dec
+      0x95, 0x04, 0x81, 0x01,                                       // padding
+  };
+  if (keypad) {
+    const Bytes keys = {0x05, 0x0B, 0x19, 0xB0, 0x29, 0xBB, 0x15, 0x01,
+                        0x25, 0x0C, 0x75, 0x08, 0x95, 0x01, 0x81, 0x00};
+    d.insert(d.end(), keys.begin(), keys.end());
+  }
+  const Bytes leds = {
+      0x85, 0x02, 0x05, 0x08, 0x15, 0x00, 0x25, 0x01,
+      0x75, 0x01, 0x95, 0x01, 0x09, 0x18, 0x91, 0x02,  // Ring LED
+      0x09, 0x17, 0x91, 0x02, 0x95, 0x06, 0x91, 0x01,  // Off-Hook LED, padding
+      0xC0,
+  };
+  d.insert(d.end(), leds.begin(), leds.end());
+  return d;
+}
+}  // namespace
+
+const Bytes& UsageTableHeadset() {
+  static const Bytes d = HeadsetShaped(0x05, false);
+  return d;
+}
+
+const Bytes& PhoneWithoutKeys() {
+  static const Bytes d = HeadsetShaped(0x01, false);
+  return d;
+}
+
+const Bytes& HeadsetWithKeypad() {
+  static const Bytes d = HeadsetShaped(0x05, true);
+  return d;
+}
+
 }  // namespace descriptors
 
 // ---- The system's HID side ---------------------------------------------------------------------
@@ -362,7 +461,7 @@ std::vector<HidDeviceHandle> FakeHidPlatform::Plug(const Bytes& descriptor) {
   std::vector<HidDeviceHandle> handles;
   for (auto& model : ParseReportDescriptor(descriptor)) {
     const HidDeviceHandle h = nextHandle_++;
-    devices_[h] = Device{model, true, {}};
+    devices_[h] = Device{model, true, true, true, {}};
     handles.push_back(h);
   }
   return handles;
@@ -387,10 +486,14 @@ bool FakeHidPlatform::Ringing(HidDeviceHandle device) const {
   return false;
 }
 
-std::vector<HidDeviceHandle> FakeHidPlatform::ListDevices() {
+std::optional<std::vector<HidDeviceHandle>> FakeHidPlatform::ListDevices() {
+  if (listFailures > 0) {
+    --listFailures;
+    return std::nullopt;
+  }
   std::vector<HidDeviceHandle> out;
   for (const auto& [h, d] : devices_) {
-    if (d.present) out.push_back(h);
+    if (d.present && d.listed) out.push_back(h);
   }
   return out;
 }
@@ -407,8 +510,14 @@ class SharedModel final : public HidReportModel {
       std::span<const std::uint8_t> report) const override {
     return m_->UsagesOn(report);
   }
-  std::optional<std::vector<std::uint8_t>> OutputReport(HidUsage usage, bool on) const override {
-    return m_->OutputReport(usage, on);
+  std::optional<std::uint8_t> OutputReportId(HidUsage usage) const override {
+    return m_->OutputReportId(usage);
+  }
+  std::vector<std::uint8_t> InitializeOutputReport(std::uint8_t reportId) const override {
+    return m_->InitializeOutputReport(reportId);
+  }
+  bool SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage, bool on) const override {
+    return m_->SetOutputUsage(report, usage, on);
   }
 
  private:
@@ -418,7 +527,8 @@ class SharedModel final : public HidReportModel {
 
 std::unique_ptr<HidReportModel> FakeHidPlatform::OpenDevice(HidDeviceHandle device) {
   const auto it = devices_.find(device);
-  if (it == devices_.end() || !it->second.present) return nullptr;
+  if (it == devices_.end() || !it->second.present || !it->second.ready) return nullptr;
+  opened.push_back(device);
   return std::make_unique<SharedModel>(it->second.model);
 }
 
@@ -427,6 +537,7 @@ bool FakeHidPlatform::WriteOutputReport(HidDeviceHandle device,
   const auto it = devices_.find(device);
   if (it == devices_.end() || !it->second.present) return false;
   it->second.written.emplace_back(report.begin(), report.end());
+  if (std::find(writing.begin(), writing.end(), device) == writing.end()) writing.push_back(device);
   return true;
 }
 
@@ -492,6 +603,12 @@ void HidTestProgram::Unplug(HidDeviceHandle device) {
   hid.Unplug(device);
   desktop.SendMessageA(view.MainWindowHandle(), WM_INPUT_DEVICE_CHANGE, 2,
                        static_cast<LParam>(device));
+  Deliver();
+}
+
+void HidTestProgram::Resume() {
+  TMessage resume{win::WM_POWERBROADCAST, win::PBT_APMRESUMEAUTOMATIC, 0, 0};
+  form->Dispatch(resume);
   Deliver();
 }
 

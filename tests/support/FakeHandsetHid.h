@@ -32,6 +32,7 @@ class DescriptorModel final : public HidReportModel {
     bool constant = false;
     bool array = false;
     bool relative = false;
+    bool nullState = false;
     std::int32_t logicalMin = 0;
     std::int32_t logicalMax = 0;
     std::vector<HidUsage> usages;
@@ -43,10 +44,14 @@ class DescriptorModel final : public HidReportModel {
   std::vector<HidButton> InputButtons() const override;
   std::optional<std::vector<HidUsage>> UsagesOn(
       std::span<const std::uint8_t> report) const override;
-  std::optional<std::vector<std::uint8_t>> OutputReport(HidUsage usage, bool on) const override;
+  std::optional<std::uint8_t> OutputReportId(HidUsage usage) const override;
+  std::vector<std::uint8_t> InitializeOutputReport(std::uint8_t reportId) const override;
+  bool SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage, bool on) const override;
 
   // The usages an output report sets (to read back what the program wrote).
   std::vector<HidUsage> OutputUsagesOn(const Bytes& report) const;
+  // The value of output `usage`'s field in `report`; nothing when the report has no such value.
+  std::optional<std::int32_t> OutputValue(const Bytes& report, HidUsage usage) const;
   // An input report with exactly `on` set (buttons and array entries); report ID `id`.
   Bytes InputReport(std::uint8_t id, const std::vector<HidUsage>& on) const;
 
@@ -74,6 +79,14 @@ const Bytes& HeadsetRemote();
 const Bytes& UsageTableHandset();
 // The same with Menu Up and Menu Down keys beside the volume rocker.
 const Bytes& UsageTableHandsetWithMenuKeys();
+// The handset whose ringer report also carries a ring volume with a null state.
+const Bytes& UsageTableHandsetWithRingVolume();
+// Written from the usage tables too: an office headset (Headset collection: hook switch, mute,
+// volume, Ring and Off-Hook LEDs, no keys); the same controls in a Phone collection; and a
+// headset collection that does carry a keypad.
+const Bytes& UsageTableHeadset();
+const Bytes& PhoneWithoutKeys();
+const Bytes& HeadsetWithKeypad();
 }  // namespace descriptors
 
 class FakeHidPlatform final : public HidPlatform {
@@ -81,6 +94,14 @@ class FakeHidPlatform final : public HidPlatform {
   // Plugs every collection of `descriptor` as a HID collection of its own; returns their handles.
   std::vector<HidDeviceHandle> Plug(const Bytes& descriptor);
   void Unplug(HidDeviceHandle device);
+  // Whether a plugged device is listed and can be opened yet (some systems announce a
+  // collection a moment before that).
+  void SetReady(HidDeviceHandle device, bool ready) {
+    devices_.at(device).ready = ready;
+    devices_.at(device).listed = ready;
+  }
+  // Whether the device list names it (a list read a moment earlier may not, yet).
+  void SetListed(HidDeviceHandle device, bool listed) { devices_.at(device).listed = listed; }
   // The WM_INPUT lParam that carries `reports` from `device`.
   LParam Input(HidDeviceHandle device, std::vector<Bytes> reports);
   const DescriptorModel& Model(HidDeviceHandle device) const { return *devices_.at(device).model; }
@@ -93,21 +114,32 @@ class FakeHidPlatform final : public HidPlatform {
 
   bool RegisterForTelephony(Hwnd window) override {
     registeredWindow = window;
+    ++registrations;
     return true;
   }
-  std::vector<HidDeviceHandle> ListDevices() override;
+  std::optional<std::vector<HidDeviceHandle>> ListDevices() override;
   std::unique_ptr<HidReportModel> OpenDevice(HidDeviceHandle device) override;
   bool WriteOutputReport(HidDeviceHandle device, std::span<const std::uint8_t> report) override;
-  void CloseDevice(HidDeviceHandle device) override { closed.push_back(device); }
+  void CloseDevice(HidDeviceHandle device) override {
+    closed.push_back(device);
+    std::erase(writing, device);
+  }
   std::optional<HidInput> ReadInput(LParam rawInput) override;
 
   Hwnd registeredWindow = 0;
+  int registrations = 0;
   std::vector<HidDeviceHandle> closed;
+  std::vector<HidDeviceHandle> opened;   // OpenDevice, in order
+  std::vector<HidDeviceHandle> writing;  // open for writing now (written and not closed since)
+  // The next ListDevices calls that fail.
+  int listFailures = 0;
 
  private:
   struct Device {
     std::shared_ptr<DescriptorModel> model;
     bool present = true;
+    bool ready = true;
+    bool listed = true;
     std::vector<Bytes> written;
   };
   std::map<HidDeviceHandle, Device> devices_;
@@ -129,6 +161,8 @@ struct HidTestProgram {
   // Plugs a device and lets its arrival through; returns its telephony collection.
   HidDeviceHandle PlugTelephony(const Bytes& descriptor);
   void Unplug(HidDeviceHandle device);
+  // The system wakes from sleep.
+  void Resume();
   // The handset key messages the main window received since the last call, "down 6", "up 6".
   std::vector<std::string> TakeKeys();
 

@@ -3,12 +3,14 @@
 // devices coming and going, and the ringer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "FakeHandsetHid.h"
 #include "SimSkype.h"
 #include "handset/HidUsageMap.h"
+#include "handset/TelephonyDecoder.h"
 
 namespace telvaro {
 namespace {
@@ -122,25 +124,25 @@ TEST(HidHookSwitch, AbsoluteGivesOnePressPerChange) {
 }
 
 TEST(HidHookSwitch, RelativeTogglesOnEachPress) {
-  // The earphone reports its hook button as a relative control: 1 while pressed.
-  HidTestProgram p;
-  const HidDeviceHandle h = p.PlugTelephony(descriptors::Earphone());
-  ASSERT_NE(h, 0u);
-  const Keys expected[] = {{"down 13", "up 13"}, {}, {"down 14", "up 14"}, {},
-                           {"down 13", "up 13"}, {}};
+  // The earphone reports its hook button as a relative control: 1 while pressed. It is a
+  // headset, never a handset of ours, but its decoding shows how a relative hook is read.
+  const auto collections = sim::ParseReportDescriptor(descriptors::Earphone());
+  ASSERT_EQ(collections.size(), 2u);
+  const sim::DescriptorModel& model = *collections[1];
+  TelephonyDecoder decoder(model);
+  using Events = std::vector<HandsetKeyEvent>;
+  const Events expected[] = {{{13, true}, {13, false}}, {}, {{14, true}, {14, false}}, {},
+                             {{13, true}, {13, false}}, {}};
   for (int i = 0; i < 6; ++i) {
-    p.Report(h, i % 2 == 0 ? std::vector<HidUsage>{kHook} : std::vector<HidUsage>{},
-             kEarphoneTelephony);
-    EXPECT_EQ(p.TakeKeys(), expected[i]) << "report " << i;
+    const auto on = i % 2 == 0 ? std::vector<HidUsage>{kHook} : std::vector<HidUsage>{};
+    EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, on)), expected[i])
+        << "report " << i;
   }
-  p.Report(h, {kDrop}, kEarphoneTelephony);
-  p.Report(h, {}, kEarphoneTelephony);
-  EXPECT_EQ(p.TakeKeys(), (Keys{"down 14", "up 14"}));
+  EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {kDrop})), (Events{{14, true}}));
+  EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {})), (Events{{14, false}}));
   // Its other buttons are no handset keys.
   for (HidUsage other : {kMute, Tel(0x24), Tel(0x21), HidUsage{hid::kButtonPage, 1}}) {
-    p.Report(h, {other}, kEarphoneTelephony);
-    p.Report(h, {}, kEarphoneTelephony);
-    EXPECT_EQ(p.TakeKeys(), Keys{}) << other.id;
+    EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {other})), Events{}) << other.id;
   }
 }
 
@@ -193,45 +195,67 @@ TEST(HidDevices, AVanishingDeviceReleasesItsHeldKeysThenIsRemoved) {
   p.Unplug(h);
   EXPECT_EQ(p.TakeKeys(), Keys{"up 8"});
   EXPECT_EQ(p.hidSource.DeviceCount(), 0u);
-  EXPECT_EQ(p.hid.closed, std::vector<HidDeviceHandle>{h});
+  EXPECT_EQ(std::count(p.hid.closed.begin(), p.hid.closed.end(), h), 1) << "released once";
   // Late input of the gone device is dropped.
   p.Report(h, {PhoneKey(1)}, kHandsetKeys);
   EXPECT_EQ(p.TakeKeys(), Keys{});
   EXPECT_TRUE(p.handset.calls.empty()) << "the library's handset is not touched";
 }
 
-TEST(HidDevices, OnlyTelephonyCollectionsAreHandsets) {
-  HidTestProgram p;
-  p.PlugTelephony(descriptors::HeadsetRemote());
-  EXPECT_EQ(p.hidSource.DeviceCount(), 0u) << "a consumer control with a Flash key is no phone";
-  const HidDeviceHandle earphone = p.PlugTelephony(descriptors::Earphone());
-  EXPECT_EQ(p.hidSource.DeviceCount(), 1u) << "of the earphone, only its headset collection";
-  EXPECT_EQ(p.hid.Model(earphone).Collection(), Tel(0x05));
+TEST(HidDevices, OnlyTelephonyCollectionsWithPhoneKeysAreHandsets) {
+  struct Case {
+    const char* what;
+    const Bytes& descriptor;
+    bool handset;
+  } cases[] = {
+      {"a desk handset", descriptors::UsageTableHandset(), true},
+      {"a consumer control with a Flash key", descriptors::HeadsetRemote(), false},
+      {"an earphone's headset collection", descriptors::Earphone(), false},
+      {"an office headset", descriptors::UsageTableHeadset(), false},
+      {"a headset collection with a keypad", descriptors::HeadsetWithKeypad(), false},
+      {"a phone collection without keys", descriptors::PhoneWithoutKeys(), false},
+  };
+  for (const Case& c : cases) {
+    HidTestProgram p(true, false);
+    sim::SimSkype skype(p.desktop);
+    p.Create();
+    const HidDeviceHandle h = p.PlugTelephony(c.descriptor);
+    EXPECT_EQ(p.hidSource.DeviceCount(), c.handset ? 1u : 0u) << c.what;
+    if (h == 0) continue;  // not even a telephony collection
+    // Its hook switch answers nothing, its volume scrolls nothing, and it does not ring.
+    skype.Send("CALL 61 STATUS RINGING");
+    p.Report(h, {kHook, Con(0xE9)}, kHandsetKeys);
+    p.Report(h, {}, kHandsetKeys);
+    EXPECT_EQ(p.TakeKeys().empty(), !c.handset) << c.what;
+    EXPECT_EQ(p.hid.Written(h).empty(), !c.handset) << c.what;
+    // Looked at once, not on every change of the device list.
+    TMessage change{win::WM_DEVICECHANGE, 7, 0, 0};
+    p.form->Dispatch(change);
+    EXPECT_EQ(std::count(p.hid.opened.begin(), p.hid.opened.end(), h), 1) << c.what;
+  }
 }
 
 TEST(HidDevices, TwoAtOnceBothGiveKeysAndBothRing) {
-  sim::SimDesktop* desktop = nullptr;
   HidTestProgram p(true, false);
-  desktop = &p.desktop;
-  sim::SimSkype skype(*desktop);
+  sim::SimSkype skype(p.desktop);
   p.Create();
-  const HidDeviceHandle handset = p.PlugTelephony(descriptors::UsageTableHandset());
-  const HidDeviceHandle earphone = p.PlugTelephony(descriptors::Earphone());
-  p.Report(handset, {PhoneKey(3)}, kHandsetKeys);
-  p.Report(earphone, {kDrop}, kEarphoneTelephony);
-  p.Report(handset, {}, kHandsetKeys);
-  p.Report(earphone, {}, kEarphoneTelephony);
+  const HidDeviceHandle first = p.PlugTelephony(descriptors::UsageTableHandset());
+  const HidDeviceHandle second = p.PlugTelephony(descriptors::UsageTableHandsetWithMenuKeys());
+  p.Report(first, {PhoneKey(3)}, kHandsetKeys);
+  p.Report(second, {kDrop}, kHandsetKeys);
+  p.Report(first, {}, kHandsetKeys);
+  p.Report(second, {}, kHandsetKeys);
   EXPECT_EQ(p.TakeKeys(), (Keys{"down 9", "down 14", "up 9", "up 14"}));
 
   skype.Send("CALL 61 STATUS RINGING");
-  EXPECT_TRUE(p.hid.Ringing(handset)) << "the Ringer output";
-  EXPECT_TRUE(p.hid.Ringing(earphone)) << "the Ring LED";
+  EXPECT_TRUE(p.hid.Ringing(first));
+  EXPECT_TRUE(p.hid.Ringing(second));
   EXPECT_EQ(p.handset.Count("StartBuzzer"), 1) << "and the library's buzzer too";
   // A device plugged in while it rings joins in.
   const HidDeviceHandle late = p.PlugTelephony(descriptors::UsageTableHandset());
   EXPECT_TRUE(p.hid.Ringing(late));
   skype.Send("CALL 61 STATUS INPROGRESS");
-  for (HidDeviceHandle h : {handset, earphone, late}) EXPECT_FALSE(p.hid.Ringing(h)) << h;
+  for (HidDeviceHandle h : {first, second, late}) EXPECT_FALSE(p.hid.Ringing(h)) << h;
   EXPECT_EQ(p.handset.Count("StopBuzzer"), 1);
 }
 
@@ -273,7 +297,7 @@ TEST(HidDevices, ArrivalAndRemovalGoBackToTheSourceThatReportedThem) {
     // Alone, it has the library's numbers; a device's keys count only after its arrival.
     HidTestProgram p(false);
     p.hid.Plug(descriptors::UsageTableHandset());
-    const HidDeviceHandle h = p.hid.ListDevices().front();
+    const HidDeviceHandle h = p.hid.ListDevices()->front();
     TMessage change{win::WM_DEVICECHANGE, 7, 0, 0};
     p.form->Dispatch(change);                  // found, its arrival posted but not yet handled
     p.Report(h, {PhoneKey(1)}, kHandsetKeys);  // delivers the arrival after this report
@@ -292,9 +316,151 @@ TEST(HidDevices, ShutdownSilencesAndReleasesEveryDevice) {
   ASSERT_TRUE(p.hid.Ringing(h));
   p.form->FormDestroy();
   EXPECT_FALSE(p.hid.Ringing(h));
-  EXPECT_EQ(p.hid.closed, std::vector<HidDeviceHandle>{h});
+  EXPECT_TRUE(p.hid.writing.empty());
   EXPECT_EQ(p.handset.calls,
             (std::vector<std::string>{"StartBuzzer", "StopKeyScan", "StopBuzzer", "CloseDevice"}));
+}
+
+TEST(HidRinger, TheRingerReportChangesOnlyTheRinger) {
+  // The ringer shares its report with the Off-Hook LED and a ring volume whose null value
+  // means "leave it": only the ringer may change.
+  HidTestProgram p;
+  const HidDeviceHandle h = p.PlugTelephony(descriptors::UsageTableHandsetWithRingVolume());
+  const sim::DescriptorModel& model = p.hid.Model(h);
+  p.hidSource.StopBuzzer();
+  EXPECT_TRUE(p.hid.Written(h).empty()) << "a ringer never started is not opened to silence it";
+  struct Step {
+    bool on;
+    std::vector<HidUsage> set;
+  } steps[] = {{true, {Tel(0x9E)}}, {false, {}}};
+  for (const Step& step : steps) {
+    if (step.on) {
+      p.form->SkypeCallInfo(61, TSkypeCallProperty::Status, "RINGING");
+    } else {
+      p.form->SkypeCallInfo(61, TSkypeCallProperty::Status, "INPROGRESS");
+    }
+    ASSERT_FALSE(p.hid.Written(h).empty());
+    const Bytes& report = p.hid.Written(h).back();
+    EXPECT_EQ(report[0], 2) << "the ringer's report";
+    EXPECT_EQ(model.OutputUsagesOn(report), step.set) << step.on;
+    const auto volume = model.OutputValue(report, Tel(0xE0));
+    ASSERT_TRUE(volume);
+    EXPECT_GT(*volume, 10) << "the ring volume keeps its null value: " << *volume;
+    // Held open for writing only while it rings.
+    EXPECT_EQ(p.hid.writing, step.on ? std::vector{h} : std::vector<HidDeviceHandle>{});
+  }
+  EXPECT_EQ(p.hid.Written(h).size(), 2u);
+}
+
+TEST(HidDevices, AListThatCouldNotBeReadIsNoUnplug) {
+  HidTestProgram p;
+  const HidDeviceHandle h = p.PlugTelephony(descriptors::UsageTableHandset());
+  p.Report(h, {PhoneKey(2)}, kHandsetKeys);
+  ASSERT_EQ(p.TakeKeys(), Keys{"down 5"});
+  p.hid.listFailures = 1;
+  TMessage change{win::WM_DEVICECHANGE, 7, 0, 0};
+  p.form->Dispatch(change);
+  p.desktop.DeliverPosted();
+  EXPECT_EQ(p.hidSource.DeviceCount(), 1u);
+  EXPECT_EQ(p.TakeKeys(), Keys{}) << "no release of a key still held";
+  p.Report(h, {}, kHandsetKeys);
+  EXPECT_EQ(p.TakeKeys(), Keys{"up 5"});
+}
+
+TEST(HidDevices, ADeviceAnnouncedBeforeItCanBeOpenedIsLookedAtAgain) {
+  for (const char* retry : {"device change", "its first input"}) {
+    HidTestProgram p;
+    const HidDeviceHandle h = p.hid.Plug(descriptors::UsageTableHandset()).front();
+    p.hid.SetReady(h, false);
+    TMessage announced{WM_INPUT_DEVICE_CHANGE, 1, static_cast<LParam>(h), 0};
+    p.form->Dispatch(announced);
+    p.desktop.DeliverPosted();
+    ASSERT_EQ(p.hidSource.DeviceCount(), 0u) << retry;
+    // It can be opened now, but the device list does not name it yet.
+    p.hid.SetReady(h, true);
+    p.hid.SetListed(h, false);
+    if (retry == std::string("device change")) {
+      TMessage change{win::WM_DEVICECHANGE, 7, 0, 0};
+      p.form->Dispatch(change);
+      p.desktop.DeliverPosted();
+    } else {
+      p.Report(h, {PhoneKey(1)}, kHandsetKeys);
+      EXPECT_EQ(p.TakeKeys(), Keys{}) << "the report that made it known gives no key";
+      p.Report(h, {}, kHandsetKeys);
+    }
+    EXPECT_EQ(p.hidSource.DeviceCount(), 1u) << retry;
+    p.Report(h, {PhoneKey(2)}, kHandsetKeys);
+    EXPECT_EQ(p.TakeKeys(), Keys{"down 5"}) << retry;
+  }
+}
+
+TEST(HidDevices, ASystemListThatGrewIsReadAgainAndAnyOtherFailureGivesNothing) {
+  struct Case {
+    const char* what;
+    std::vector<long> results;  // of the calls with a buffer, in order; -1 fails
+    std::vector<bool> tooSmall;
+    std::optional<std::size_t> size;
+  } cases[] = {
+      {"read at once", {3}, {}, 3},
+      {"grew once", {-1, 3}, {true}, 3},
+      {"shrank between the calls", {2}, {}, 2},
+      {"refused", {-1}, {false}, std::nullopt},
+      {"grows every time", {-1, -1, -1, -1, -1}, {true, true, true, true, true}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    std::size_t call = 0, asked = 0;
+    const auto list = ReadSystemList<int>(
+        [&](int* buffer, unsigned& count) -> long {
+          if (!buffer) {
+            count = 3;
+            return 0;
+          }
+          return call < c.results.size() ? c.results[call++] : -1;
+        },
+        [&] { return asked < c.tooSmall.size() && c.tooSmall[asked++]; });
+    EXPECT_EQ(list ? std::optional<std::size_t>(list->size()) : std::nullopt, c.size) << c.what;
+  }
+}
+
+TEST(HidDevices, ResumeLooksForTheHidDevicesAgainAndLeavesTheLibraryAlone) {
+  HidTestProgram p;
+  const int registrations = p.hid.registrations;
+  // Plugged while the system slept: no notice came.
+  const auto handles = p.hid.Plug(descriptors::UsageTableHandset());
+  p.Resume();
+  EXPECT_EQ(p.hidSource.DeviceCount(), 1u);
+  EXPECT_EQ(p.hid.registrations, registrations + 1);
+  EXPECT_TRUE(p.handset.calls.empty()) << "no second StartDeviceDetection";
+  p.Report(handles.front(), {PhoneKey(1)}, kHandsetKeys);
+  EXPECT_EQ(p.TakeKeys(), Keys{"down 1"});
+}
+
+TEST(HidDevices, WhileTheLibraryHasAHandsetHidDevicesGiveNoKeysAndDoNotRing) {
+  // The library's handset may be one of the HID devices too: one press, one key.
+  HidTestProgram p(true, false);
+  sim::SimSkype skype(p.desktop);
+  p.Create();
+  const HidDeviceHandle h = p.PlugTelephony(descriptors::UsageTableHandset());
+  p.Report(h, {PhoneKey(0)}, kHandsetKeys);
+  ASSERT_EQ(p.TakeKeys(), Keys{"down 8"});
+  skype.Send("CALL 61 STATUS RINGING");
+  ASSERT_TRUE(p.hid.Ringing(h));
+
+  TMessage arrival{WM_HANDSET_ARRIVAL, 0, 0, 0};
+  p.form->Dispatch(arrival);
+  p.desktop.DeliverPosted();
+  EXPECT_EQ(p.TakeKeys(), Keys{"up 8"}) << "the key held is let go";
+  EXPECT_FALSE(p.hid.Ringing(h)) << "the library rings its handset";
+  p.Report(h, {}, kHandsetKeys);
+  p.Report(h, {PhoneKey(1)}, kHandsetKeys);
+  p.Report(h, {}, kHandsetKeys);
+  EXPECT_EQ(p.TakeKeys(), Keys{});
+
+  TMessage removal{WM_HANDSET_REMOVAL, 0, 0, 0};
+  p.form->Dispatch(removal);
+  EXPECT_TRUE(p.hid.Ringing(h)) << "the call still rings";
+  p.Report(h, {PhoneKey(1)}, kHandsetKeys);
+  EXPECT_EQ(p.TakeKeys(), Keys{"down 1"});
 }
 
 TEST(HidUsageTable, EachUsageAndEachCodeOnce) {

@@ -175,10 +175,12 @@ TEST(MessageMap, RoutesTheHandsetMessages) {
     WParam wParam;
     LParam lParam;
     std::vector<std::string> calls;
+    LResult result = 0;
   } cases[] = {
       {WM_HANDSET_ARRIVAL, 0, 0, {"StartKeyScan"}},
       {WM_HANDSET_REMOVAL, 0, 0, {"StopKeyScan", "CloseDevice"}},
-      {win::WM_DEVICECHANGE, 0x8000, 0x1234, {"HandleUsbDeviceChange(32768,4660)"}},
+      // A device change is granted (a query to take a device away, for one).
+      {win::WM_DEVICECHANGE, 0x8000, 0x1234, {"HandleUsbDeviceChange(32768,4660)"}, 1},
       {5124, 1, 0, {}},
       {5125, 1, 0, {}},
       {5126, 1, 0, {}},
@@ -188,7 +190,7 @@ TEST(MessageMap, RoutesTheHandsetMessages) {
     TestProgram p;
     TMessage m{c.msg, c.wParam, c.lParam, 0};
     EXPECT_TRUE(p.form.Dispatch(m)) << c.msg;
-    EXPECT_EQ(m.Result, 0) << c.msg;
+    EXPECT_EQ(m.Result, c.result) << c.msg;
     EXPECT_EQ(p.handset.calls, c.calls) << c.msg;
   }
   TestProgram p;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <dbt.h>
+
 // mingw's HID headers declare C functions without saying so; hidpi.h needs hidusage.h first.
 extern "C" {
 #include <hidusage.h>
@@ -72,7 +74,7 @@ class HidPModel final : public HidReportModel {
     return on;
   }
 
-  std::optional<std::vector<std::uint8_t>> OutputReport(HidUsage usage, bool on) const override {
+  std::optional<std::uint8_t> OutputReportId(HidUsage usage) const override {
     if (caps_.OutputReportByteLength == 0) return std::nullopt;
     HIDP_BUTTON_CAPS cap;
     USHORT count = 1;
@@ -81,22 +83,30 @@ class HidPModel final : public HidReportModel {
         count == 0) {
       return std::nullopt;
     }
+    return cap.ReportID;
+  }
+
+  std::vector<std::uint8_t> InitializeOutputReport(std::uint8_t reportId) const override {
     std::vector<std::uint8_t> report(caps_.OutputReportByteLength);
-    auto* bytes = reinterpret_cast<PCHAR>(report.data());
-    const auto size = static_cast<ULONG>(report.size());
-    if (HidP_InitializeReportForID(HidP_Output, cap.ReportID, Data(), bytes, size) !=
-        HIDP_STATUS_SUCCESS) {
-      return std::nullopt;
-    }
-    if (on) {
-      USAGE id = usage.id;
-      ULONG one = 1;
-      if (HidP_SetUsages(HidP_Output, usage.page, 0, &id, &one, Data(), bytes, size) !=
-          HIDP_STATUS_SUCCESS) {
-        return std::nullopt;
-      }
+    if (report.empty() || HidP_InitializeReportForID(
+                              HidP_Output, reportId, Data(), reinterpret_cast<PCHAR>(report.data()),
+                              static_cast<ULONG>(report.size())) != HIDP_STATUS_SUCCESS) {
+      return {};
     }
     return report;
+  }
+
+  bool SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage, bool on) const override {
+    if (report.size() != caps_.OutputReportByteLength) return false;
+    USAGE id = usage.id;
+    ULONG one = 1;
+    auto* bytes = reinterpret_cast<PCHAR>(report.data());
+    const auto size = static_cast<ULONG>(report.size());
+    const NTSTATUS status =
+        on ? HidP_SetUsages(HidP_Output, usage.page, 0, &id, &one, Data(), bytes, size)
+           : HidP_UnsetUsages(HidP_Output, usage.page, 0, &id, &one, Data(), bytes, size);
+    // Clearing a usage that is not set is no failure: it is off, as asked.
+    return status == HIDP_STATUS_SUCCESS || (!on && status == HIDP_STATUS_BUTTON_NOT_PRESSED);
   }
 
  private:
@@ -111,48 +121,71 @@ class HidPModel final : public HidReportModel {
 
 HANDLE AsHandle(HidDeviceHandle device) { return reinterpret_cast<HANDLE>(device); }
 
+// How long a ringer report may keep the window waiting, and then its cancellation.
+constexpr DWORD kWriteWaitMs = 250;
+constexpr DWORD kCancelWaitMs = 100;
+
 }  // namespace
 
+// One write in flight: the system writes into it until the write completes.
+struct RawInputHid::PendingWrite {
+  OVERLAPPED overlapped{};
+  std::vector<std::uint8_t> data;
+  ~PendingWrite() {
+    if (overlapped.hEvent) CloseHandle(overlapped.hEvent);
+  }
+};
+
+RawInputHid::RawInputHid() = default;
+
 RawInputHid::~RawInputHid() {
-  for (auto& [device, file] : files_) CloseHandle(file);
+  while (!writers_.empty()) CloseDevice(writers_.begin()->first);
 }
 
 bool RawInputHid::RegisterForTelephony(Hwnd window) {
-  // The whole Telephony page (phones, handsets, headsets, key pads); in the background too,
-  // since the softphone, not this window, is in front while the user dials.
-  RAWINPUTDEVICE page = {kTelephonyPage, 0, RIDEV_PAGEONLY | RIDEV_INPUTSINK | RIDEV_DEVNOTIFY,
-                         reinterpret_cast<HWND>(window)};
-  if (RegisterRawInputDevices(&page, 1, sizeof page)) return true;
-  // Systems that refuse a page-only registration take the collections one by one.
-  RAWINPUTDEVICE each[4];
-  const USHORT usages[4] = {0x01, 0x04, 0x05, 0x06};  // Phone, Handset, Headset, Key Pad
-  for (int i = 0; i < 4; ++i) {
-    each[i] = {kTelephonyPage, usages[i], RIDEV_INPUTSINK | RIDEV_DEVNOTIFY,
-               reinterpret_cast<HWND>(window)};
-  }
-  return RegisterRawInputDevices(each, 4, sizeof each[0]) != FALSE;
+  window_ = window;
+  // The whole Telephony page and, in the same call, its top-level usages one by one (Phone,
+  // Handset, Headset, Key Pad): some systems store a page-only registration as usage 0 and match
+  // usages exactly, so it alone would hear nothing. Headsets are listed so that every system
+  // hands over what the page registration brings elsewhere; which collection is a handset is
+  // decided on what it reports, not here. In the background too, since the softphone, not this
+  // window, is in front while the user dials.
+  const HWND target = reinterpret_cast<HWND>(window);
+  const DWORD flags = RIDEV_INPUTSINK | RIDEV_DEVNOTIFY;
+  RAWINPUTDEVICE devices[5] = {
+      {kTelephonyPage, 0, RIDEV_PAGEONLY | flags, target},
+      {kTelephonyPage, 0x01, flags, target},
+      {kTelephonyPage, 0x04, flags, target},
+      {kTelephonyPage, 0x05, flags, target},
+      {kTelephonyPage, 0x06, flags, target},
+  };
+  if (RegisterRawInputDevices(devices, 5, sizeof devices[0])) return true;
+  // Systems that refuse a page-only registration take the collections alone.
+  return RegisterRawInputDevices(devices + 1, 4, sizeof devices[0]) != FALSE;
 }
 
-std::vector<HidDeviceHandle> RawInputHid::ListDevices() {
+std::optional<std::vector<HidDeviceHandle>> RawInputHid::ListDevices() {
+  const auto list = ReadSystemList<RAWINPUTDEVICELIST>(
+      [](RAWINPUTDEVICELIST* buffer, unsigned& count) -> long {
+        UINT n = count;
+        const UINT got = GetRawInputDeviceList(buffer, &n, sizeof(RAWINPUTDEVICELIST));
+        count = n;
+        return got == static_cast<UINT>(-1) ? -1 : static_cast<long>(got);
+      },
+      [] { return GetLastError() == ERROR_INSUFFICIENT_BUFFER; });
+  if (!list) return std::nullopt;
   std::vector<HidDeviceHandle> found;
-  UINT count = 0;
-  if (GetRawInputDeviceList(nullptr, &count, sizeof(RAWINPUTDEVICELIST)) != 0 || count == 0) {
-    return found;
-  }
-  std::vector<RAWINPUTDEVICELIST> list(count);
-  const UINT got = GetRawInputDeviceList(list.data(), &count, sizeof(RAWINPUTDEVICELIST));
-  if (got == static_cast<UINT>(-1)) return found;
-  for (UINT i = 0; i < got && i < list.size(); ++i) {
-    if (list[i].dwType != RIM_TYPEHID) continue;
+  for (const RAWINPUTDEVICELIST& entry : *list) {
+    if (entry.dwType != RIM_TYPEHID) continue;
     RID_DEVICE_INFO info{};
     info.cbSize = sizeof info;
     UINT size = sizeof info;
-    if (GetRawInputDeviceInfoA(list[i].hDevice, RIDI_DEVICEINFO, &info, &size) ==
+    if (GetRawInputDeviceInfoA(entry.hDevice, RIDI_DEVICEINFO, &info, &size) ==
             static_cast<UINT>(-1) ||
         info.hid.usUsagePage != kTelephonyPage) {
       continue;
     }
-    found.push_back(reinterpret_cast<HidDeviceHandle>(list[i].hDevice));
+    found.push_back(reinterpret_cast<HidDeviceHandle>(entry.hDevice));
   }
   return found;
 }
@@ -171,6 +204,7 @@ std::unique_ptr<HidReportModel> RawInputHid::OpenDevice(HidDeviceHandle device) 
   auto model = std::make_unique<HidPModel>(std::move(preparsed));
   if (!model->Init()) return nullptr;
 
+  // The file name, for writing the ringer's reports later.
   UINT nameLength = 0;
   GetRawInputDeviceInfoA(AsHandle(device), RIDI_DEVICENAME, nullptr, &nameLength);
   if (nameLength > 0 && nameLength < 4096) {
@@ -178,34 +212,92 @@ std::unique_ptr<HidReportModel> RawInputHid::OpenDevice(HidDeviceHandle device) 
     if (GetRawInputDeviceInfoA(AsHandle(device), RIDI_DEVICENAME, name.data(), &nameLength) !=
         static_cast<UINT>(-1)) {
       name.resize(std::strlen(name.c_str()));
-      // Without it the device still gives keys; only its ringer stays silent.
-      HANDLE file =
-          CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-      if (file != INVALID_HANDLE_VALUE) {
-        CloseDevice(device);
-        files_[device] = file;
-      }
+      names_[device] = name;
     }
   }
   return model;
 }
 
+RawInputHid::Writer* RawInputHid::OpenWriter(HidDeviceHandle device) {
+  if (const auto it = writers_.find(device); it != writers_.end()) {
+    return it->second.file ? &it->second : nullptr;
+  }
+  const auto name = names_.find(device);
+  if (name == names_.end()) return nullptr;
+  // For writing only, sharing everything: another program (a headset's own software, the
+  // system) may hold the device open, and reading is none of ours.
+  HANDLE file = CreateFileA(name->second.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  Writer& writer = writers_[device];
+  writer.file = file;
+  // So that the system can take the device back (a driver update, a safe removal) while we
+  // hold it: it asks first, and the handle is closed then.
+  DEV_BROADCAST_HANDLE filter{};
+  filter.dbch_size = sizeof filter;
+  filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
+  filter.dbch_handle = file;
+  if (window_) {
+    writer.notification = RegisterDeviceNotificationA(reinterpret_cast<HWND>(window_), &filter,
+                                                      DEVICE_NOTIFY_WINDOW_HANDLE);
+  }
+  return &writer;
+}
+
 bool RawInputHid::WriteOutputReport(HidDeviceHandle device, std::span<const std::uint8_t> report) {
-  const auto it = files_.find(device);
-  if (it == files_.end() || report.empty()) return false;
-  std::vector<std::uint8_t> copy(report.begin(), report.end());
-  const auto size = static_cast<ULONG>(copy.size());
-  if (HidD_SetOutputReport(it->second, copy.data(), size)) return true;
+  if (report.empty()) return false;
+  Writer* writer = OpenWriter(device);
+  // A write that never finished holds the device: no second one behind it.
+  if (!writer || writer->stuck) return false;
+  auto write = std::make_unique<PendingWrite>();
+  write->data.assign(report.begin(), report.end());
+  write->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!write->overlapped.hEvent) return false;
+  const auto size = static_cast<DWORD>(write->data.size());
+  if (!WriteFile(writer->file, write->data.data(), size, nullptr, &write->overlapped) &&
+      GetLastError() != ERROR_IO_PENDING) {
+    return false;
+  }
+  // The window waits a little, never long: a device that does not take the report gets it
+  // cancelled.
+  if (WaitForSingleObject(write->overlapped.hEvent, kWriteWaitMs) != WAIT_OBJECT_0) {
+    CancelIoEx(writer->file, &write->overlapped);
+    if (WaitForSingleObject(write->overlapped.hEvent, kCancelWaitMs) != WAIT_OBJECT_0) {
+      writer->stuck = std::move(write);
+      return false;
+    }
+  }
   DWORD written = 0;
-  return WriteFile(it->second, copy.data(), size, &written, nullptr) && written == size;
+  return GetOverlappedResult(writer->file, &write->overlapped, &written, FALSE) && written == size;
 }
 
 void RawInputHid::CloseDevice(HidDeviceHandle device) {
-  const auto it = files_.find(device);
-  if (it == files_.end()) return;
-  CloseHandle(it->second);
-  files_.erase(it);
+  const auto it = writers_.find(device);
+  if (it == writers_.end()) return;
+  Writer& writer = it->second;
+  if (writer.notification) UnregisterDeviceNotification(writer.notification);
+  if (writer.file) CloseHandle(writer.file);
+  // Closing cancels a write still in flight, but the system may still complete it into its
+  // buffer: that one is left allocated.
+  if (writer.stuck) static_cast<void>(writer.stuck.release());
+  writers_.erase(it);
+}
+
+void RawInputHid::DeviceChange(WParam wParam, LParam lParam) {
+  // Only these events carry a DEV_BROADCAST_HDR in lParam.
+  const bool removal = wParam == DBT_DEVICEQUERYREMOVE || wParam == DBT_DEVICEREMOVEPENDING ||
+                       wParam == DBT_DEVICEREMOVECOMPLETE;
+  if (!removal || lParam == 0) return;
+  const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+  if (header->dbch_devicetype != DBT_DEVTYP_HANDLE) return;
+  const auto* event = reinterpret_cast<const DEV_BROADCAST_HANDLE*>(lParam);
+  for (auto& [device, writer] : writers_) {
+    if (writer.file == event->dbch_handle) {
+      // Let go at once; a later ringer report opens the device anew if it is still there.
+      CloseDevice(device);
+      return;
+    }
+  }
 }
 
 std::optional<HidInput> RawInputHid::ReadInput(LParam rawInput) {

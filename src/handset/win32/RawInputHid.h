@@ -1,11 +1,12 @@
 // HID telephony devices through the system's own HID support: Raw Input brings their reports and
 // their arrival and removal to the main window on its own thread (no reader thread, no lock),
 // hid.dll's HidP_* functions read the reports from the collection's preparsed data, and the
-// ringer is set through the device's file (HidD_SetOutputReport, WriteFile where the device
-// takes output reports only on its interrupt pipe).
+// ringer is set by writing to the device's file, opened only while it rings.
 #pragma once
 
 #include <map>
+#include <memory>
+#include <string>
 
 #include "handset/HidDevice.h"
 
@@ -13,20 +14,31 @@ namespace telvaro {
 
 class RawInputHid final : public HidPlatform {
  public:
-  RawInputHid() = default;
+  RawInputHid();
   RawInputHid(const RawInputHid&) = delete;
   RawInputHid& operator=(const RawInputHid&) = delete;
   ~RawInputHid() override;
 
   bool RegisterForTelephony(Hwnd window) override;
-  std::vector<HidDeviceHandle> ListDevices() override;
+  std::optional<std::vector<HidDeviceHandle>> ListDevices() override;
   std::unique_ptr<HidReportModel> OpenDevice(HidDeviceHandle device) override;
   bool WriteOutputReport(HidDeviceHandle device, std::span<const std::uint8_t> report) override;
   void CloseDevice(HidDeviceHandle device) override;
   std::optional<HidInput> ReadInput(LParam rawInput) override;
+  void DeviceChange(WParam wParam, LParam lParam) override;
 
  private:
-  std::map<HidDeviceHandle, void*> files_;  // for the output reports
+  struct PendingWrite;
+  struct Writer {
+    void* file = nullptr;
+    void* notification = nullptr;
+    std::unique_ptr<PendingWrite> stuck;  // a write neither finished nor cancelled in time
+  };
+  Writer* OpenWriter(HidDeviceHandle device);
+
+  Hwnd window_ = 0;
+  std::map<HidDeviceHandle, std::string> names_;
+  std::map<HidDeviceHandle, Writer> writers_;
 };
 
 }  // namespace telvaro
