@@ -643,11 +643,9 @@ void AddExtras(Options& options, const std::string& list) {
 }
 
 const char kUsage[] =
-    "usage: fakeapp <app code or index 1-20> --log <file> [--extra <name>[,<name>...]]\n"
-    "               [--title <main title>] [--minimized] [--no-main] [--slow-first-length <ms>]\n"
-    "       fakeapp --dump\n";
     "usage: fakeapp <app code or index 1-21> --log <file> [--extra <name>[,<name>...]]\n"
     "               [--title <main title>] [--minimized] [--no-main] [--ini <microsip.ini>]\n"
+    "               [--slow-first-length <ms>]\n"
     "       fakeapp --dump\n"
     "       fakeapp --tel-link <file> <link>\n";
 
