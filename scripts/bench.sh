@@ -59,7 +59,7 @@ cmake --build --preset mingw-x86 -j "$jobs" --target telvaro CM_HID bench_baseli
   >/dev/null
 
 echo "== Skype parsing (native)" >&2
-traces=$PWD/../shared/testdata/skype-traces
+traces=$PWD/tests/data/skype-traces
 build/bench-native/bench/skype_parse_bench "$traces" --benchmark_min_time=1 --benchmark_color=false \
   >out/bench-parse.txt 2>&1 || true
 
