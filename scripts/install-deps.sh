@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-dev mingw-w64 xvfb xauth
           clang libclang-rt-14-dev clang-format clang-tidy imagemagick x11-utils fonts-liberation nsis zip
-          unzip)
+          unzip qemu-user-static)
 # Both Wine architectures, so one prefix runs the x64 and the x86 programs (WoW64).
 wine_packages=(wine wine64 libwine:amd64 libwine:i386 wine32:i386)
 
