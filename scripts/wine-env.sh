@@ -14,7 +14,7 @@ case ${BASH_SOURCE:-$0} in
   *wine-env.sh | *wine-dpi-env.sh) telvaro_scripts=$(dirname "${BASH_SOURCE:-$0}") ;;
   *) telvaro_scripts=${TELVARO_SCRIPTS_DIR:-scripts} ;;
 esac
-telvaro_scripts=$(cd "$telvaro_scripts" && pwd)
+telvaro_scripts=$(cd "$telvaro_scripts" 2>/dev/null && pwd) || telvaro_scripts=/nonexistent
 export TELVARO_X86_RUN="$telvaro_scripts/x86-run.sh"
 unset TELVARO_X86_NOT_RUN
 if [ -e /proc/sys/fs/binfmt_misc/telvaro-i386 ]; then
@@ -23,7 +23,9 @@ elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
   export TELVARO_WINE_X86=1 TELVARO_X86_RUNNER=native
 else
   export TELVARO_WINE_X86=0
-  if telvaro_mode=$(sh "$TELVARO_X86_RUN" --check); then
+  if [ ! -f "$TELVARO_X86_RUN" ]; then
+    export TELVARO_X86_RUNNER=none TELVARO_X86_NOT_RUN="the x86 runner scripts/x86-run.sh is not found"
+  elif telvaro_mode=$(sh "$TELVARO_X86_RUN" --check); then
     export TELVARO_X86_RUNNER="$telvaro_mode"
   else
     export TELVARO_X86_RUNNER=none TELVARO_X86_NOT_RUN="${telvaro_mode#none: }"
