@@ -112,7 +112,7 @@ check "$setup: a 32-bit program with version resource $version" sh -c \
 echo "== package: second run, every program linked anew, must give the same bytes"
 cp dist/SHA256SUMS "$work/SHA256SUMS.first"
 for arch in x86 x64; do
-  for f in "${shipped[@]}"; do rm -f "build/mingw-$arch/bin/$f"; done
+  for f in "${shipped[@]}"; do rm -f "${TELVARO_PACKAGE_BUILD_DIR:-build/mingw}-$arch/bin/$f"; done
 done
 sleep 1
 if scripts/package.sh >"$work/second-run.log" 2>&1; then
