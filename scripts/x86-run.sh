@@ -29,12 +29,13 @@ if [ "${1:-}" = --inside ]; then
   export TELVARO_X86_RUNNER=qemu
   # What makes a 32-bit start cost a minute or two: qemu 7.2 does not know MAP_FIXED_NOREPLACE, so
   # the 32-bit Wine, reserving the address space above 2 GiB as it starts, is answered elsewhere
-  # each time and halves its request down to 64 KiB blocks: some 40,000 mmap calls, each a search
-  # through qemu's page table of the whole 4 GiB guest space. A guest space of 2.25 GiB (room for
-  # the shared user data at 0x7ffe0000 and the stack above it) cuts a start to about a quarter.
-  # (Larger host pages for that search, QEMU_PAGESIZE, cut it to seconds, but then a thread's
-  # sleep never ends.) Set by the caller, it stays as given.
-  export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0x90000000}"
+  # each time and halves its request down to 64 KiB blocks: some 40,000 mmap calls, and each
+  # answer is searched for, page by page, down through what was reserved already. A guest space
+  # just above 2 GiB (room for the shared user data at 0x7ffe0000 and qemu's own pages at the top)
+  # leaves little to search through: a start takes seconds, not minutes. (Larger host pages for
+  # that search, QEMU_PAGESIZE, cut it too, but then a thread's sleep never ends.) Set by the
+  # caller, it stays as given.
+  export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0x81000000}"
   exec "$@"
 fi
 
