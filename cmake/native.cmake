@@ -15,7 +15,7 @@ add_executable(unit_tests ${TELVARO_UNIT_TESTS} src/shell/IconArtIco.cpp)
 target_link_libraries(unit_tests PRIVATE telvaro_test_support GTest::gtest_main ZLIB::ZLIB)
 target_compile_options(unit_tests PRIVATE ${TELVARO_WARNINGS})
 target_compile_definitions(unit_tests PRIVATE
-  TELVARO_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/../shared/testdata"
+  TELVARO_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
   TELVARO_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 

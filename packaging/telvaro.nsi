@@ -27,7 +27,9 @@
 !define RUN_VALUE "Dialbridge"
 ; The running copy's main window, as the program's own single-instance guard looks for it.
 !define MAIN_CLASS "TMainForm"
-!define MAIN_CAPTION "${PRODUCT} ${VERSION}"
+!define MAIN_CAPTION_PREFIX "${PRODUCT} "
+; Our virtual handset's version resource (virtual-handset/CM_HID.rc) says who made it.
+!define HANDSET_DESCRIPTION "${PRODUCT} virtual handset library"
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} ${VERSION} Setup"
@@ -74,33 +76,68 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; Ends a running copy the way a user's "Exit" does (WM_CLOSE: it saves its settings and lets go
-; of the handset), then waits until its files can be replaced. A copy that will not end is not
-; killed: the user is asked, and a silent run fails rather than leave a half-updated folder.
+; Ends every running copy the way a user's "Exit" does (WM_CLOSE: it saves its settings and lets
+; go of the handset), then waits until its files can be replaced. A copy is a top-level main window
+; whose caption starts with "TELVARO ": an update is run over an older version, whose caption
+; names that version, not ours. A copy that will not end is not killed: the user is asked, and a
+; silent run fails rather than leave a half-updated folder.
+; Inside IsOurHandsetLibrary: $5 becomes 0 unless the version resource's string NAME (US
+; English, Unicode, as our .rc writes it) is VALUE, exactly.
+!macro HANDSET_LIBRARY_STRING_IS NAME VALUE
+  System::Call 'version::VerQueryValueW(p r3, w "\StringFileInfo\040904b0\${NAME}", *p .r4, *i .r1) i .r2'
+  ${If} $2 <> 0
+    System::Call 'kernel32::lstrcpynW(w .r2, p r4, i ${NSIS_MAX_STRLEN}) p'
+    ${IfThen} $2 S!= "${VALUE}" ${|} StrCpy $5 0 ${|}
+  ${Else}
+    StrCpy $5 0
+  ${EndIf}
+!macroend
+
 !macro DEFINE_END_RUNNING_COPY PREFIX
+; -> $0: the first running copy's main window, or 0.
+Function ${PREFIX}FindRunningCopy
+  Push $1
+  Push $2
+  StrLen $2 "${MAIN_CAPTION_PREFIX}"
+  StrCpy $0 0
+  ${Do}
+    FindWindow $0 "${MAIN_CLASS}" "" 0 $0
+    ${IfThen} $0 = 0 ${|} ${ExitDo} ${|}
+    System::Call 'user32::GetWindowTextW(p r0, w .r1, i ${NSIS_MAX_STRLEN}) i'
+    StrCpy $1 $1 $2
+    ${IfThen} $1 S== "${MAIN_CAPTION_PREFIX}" ${|} ${ExitDo} ${|}
+  ${Loop}
+  Pop $2
+  Pop $1
+FunctionEnd
+
 Function ${PREFIX}EndRunningCopy
   Push $0
   Push $1
   Push $2
+  Push $3
   retry:
-  StrCpy $2 0 ; 1: the copy did not end in time
-  FindWindow $0 "${MAIN_CLASS}" "${MAIN_CAPTION}"
-  ${If} $0 <> 0
-    DetailPrint "Ending the running ${PRODUCT}"
-    ; One close request only: a second WM_CLOSE while the first is being handled would nest.
-    SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
-    StrCpy $1 0
-    ${Do}
-      FindWindow $0 "${MAIN_CLASS}" "${MAIN_CAPTION}"
-      ${IfThen} $0 = 0 ${|} ${ExitDo} ${|}
-      IntOp $1 $1 + 1
-      ${If} $1 >= 50
-        StrCpy $2 1
-        ${ExitDo}
-      ${EndIf}
-      Sleep 200
-    ${Loop}
-  ${EndIf}
+  StrCpy $2 0 ; 1: a copy did not end in time
+  StrCpy $3 0 ; the window asked to close last
+  ${Do}
+    Call ${PREFIX}FindRunningCopy
+    ${IfThen} $0 = 0 ${|} ${ExitDo} ${|}
+    ${If} $0 <> $3
+      DetailPrint "Ending the running ${PRODUCT}"
+      ; One close request for each window: a second WM_CLOSE while the first is being handled
+      ; would nest.
+      SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
+      StrCpy $3 $0
+      StrCpy $1 0
+    ${EndIf}
+    ; Until that window is gone; then the next copy, if any.
+    ${If} $1 >= 50
+      StrCpy $2 1
+      ${ExitDo}
+    ${EndIf}
+    IntOp $1 $1 + 1
+    Sleep 200
+  ${Loop}
   ; The window goes before the process does, and the program file stays locked until it has.
   ${If} $2 = 0
   ${AndIf} ${FileExists} "$INSTDIR\telvaro.exe"
@@ -124,14 +161,36 @@ Function ${PREFIX}EndRunningCopy
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
       "${PRODUCT} is still running. End it (its tray icon, Exit), then choose Retry." \
       /SD IDCANCEL IDRETRY retry
+    Pop $3
     Pop $2
     Pop $1
     Pop $0
     Abort "${PRODUCT} is still running."
   ${EndIf}
+  Pop $3
   Pop $2
   Pop $1
   Pop $0
+FunctionEnd
+
+; -> $0: 1 when $INSTDIR\CM_HID.dll is our virtual handset by its version resource, else 0 (no
+; file, no resource, or the handset maker's library, which a user copies over ours). Uses $1-$5.
+Function ${PREFIX}IsOurHandsetLibrary
+  StrCpy $0 0
+  System::Call 'version::GetFileVersionInfoSizeW(w "$INSTDIR\CM_HID.dll", *i .r1) i .r2'
+  ${If} $2 > 0
+    System::Alloc $2
+    Pop $3
+    System::Call 'version::GetFileVersionInfoW(w "$INSTDIR\CM_HID.dll", i 0, i r2, p r3) i .r1'
+    ${If} $1 <> 0
+      StrCpy $5 1
+      !insertmacro HANDSET_LIBRARY_STRING_IS CompanyName "${PRODUCT}"
+      !insertmacro HANDSET_LIBRARY_STRING_IS ProductName "${PRODUCT}"
+      !insertmacro HANDSET_LIBRARY_STRING_IS FileDescription "${HANDSET_DESCRIPTION}"
+      StrCpy $0 $5
+    ${EndIf}
+    System::Free $3
+  ${EndIf}
 FunctionEnd
 !macroend
 !insertmacro DEFINE_END_RUNNING_COPY ""
@@ -147,7 +206,15 @@ Section "${PRODUCT}" SecMain
   SetOutPath "$INSTDIR"
   SetOverwrite on
   File "${STAGE}/telvaro.exe"
-  File "${STAGE}/CM_HID.dll"
+  ; The handset maker's library, copied over ours by the user, stays; ours is put in where there
+  ; is none and brought up to date where it is ours.
+  Call IsOurHandsetLibrary
+  ${If} $0 = 1
+  ${OrIfNot} ${FileExists} "$INSTDIR\CM_HID.dll"
+    File "${STAGE}/CM_HID.dll"
+  ${Else}
+    DetailPrint "Keeping the handset maker's CM_HID.dll"
+  ${EndIf}
   File "${STAGE}/handsetctl.exe"
   File "${STAGE}/README.txt"
   File "${STAGE}/LICENSE.txt"
@@ -189,7 +256,11 @@ Section "Uninstall"
   Call un.EndRunningCopy
 
   Delete "$INSTDIR\telvaro.exe"
-  Delete "$INSTDIR\CM_HID.dll"
+  ; The handset maker's library is the user's, not ours to delete (and keeps the folder).
+  Call un.IsOurHandsetLibrary
+  ${If} $0 = 1
+    Delete "$INSTDIR\CM_HID.dll"
+  ${EndIf}
   Delete "$INSTDIR\handsetctl.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"

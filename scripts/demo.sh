@@ -4,8 +4,8 @@
 # TELVARO's window at 96 and at 192 DPI to out/window-96dpi.png and out/window-192dpi.png. With
 # DISPLAY set, the windows appear on that screen; without it, on a virtual one (Xvfb).
 #   scripts/demo.sh          the x64 build
-#   scripts/demo.sh --x86    the x86 build (the one for the vendor's 32-bit handset library); it
-#                            runs only where this machine runs 32-bit code
+#   scripts/demo.sh --x86    the x86 build (the one for the vendor's 32-bit handset library); where
+#                            the kernel runs no 32-bit code, under the x86 runner's emulation
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -83,10 +83,14 @@ cmake --build --preset "$preset" -j 2 --target telvaro CM_HID fakeapp fakeskype 
 if [ "$preset" = mingw-x86 ]; then
   # shellcheck source=scripts/wine-env.sh
   source scripts/wine-env.sh
+  if [ "$TELVARO_WINE_X86" != 1 ] && [ "$TELVARO_X86_RUNNER" = qemu ]; then
+    # This kernel runs no 32-bit code: the demo runs again, in the x86 runner's emulation.
+    echo "x86 runner: qemu-user emulation (scripts/x86-run.sh); every 32-bit start takes a while"
+    exec "$TELVARO_X86_RUN" "$0" --x86
+  fi
   if [ "$TELVARO_WINE_X86" != 1 ]; then
-    echo "NOT RUN: the x86 demo is built (build/mingw-x86/bin), but this machine cannot run" \
-      "32-bit programs ($(dmesg 2>/dev/null | grep -m1 -o '32-bit emulation disabled.*' ||
-        echo 'the 32-bit Wine loader fails to start')). Run scripts/demo.sh for the x64 demo." >&2
+    echo "NOT RUN: the x86 demo is built (build/mingw-x86/bin), but 32-bit programs cannot run" \
+      "here ($TELVARO_X86_NOT_RUN). Run scripts/demo.sh for the x64 demo." >&2
     exit 2
   fi
 fi

@@ -3,8 +3,8 @@
 # machine (as root, or with sudo). Quick and silent when everything is there already.
 set -euo pipefail
 packages=(cmake make g++ zlib1g-dev libgtest-dev libgmock-dev googletest libbenchmark-dev mingw-w64
-          xvfb xauth clang libclang-rt-14-dev clang-format clang-tidy imagemagick x11-utils fonts-liberation nsis zip
-          unzip)
+          xvfb xauth clang libclang-rt-14-dev clang-format clang-tidy imagemagick x11-utils
+          fonts-liberation nsis zip unzip qemu-user-static)
 # Both Wine architectures, so one prefix runs the x64 and the x86 programs (WoW64).
 wine_packages=(wine wine64 libwine:amd64 libwine:i386 wine32:i386)
 

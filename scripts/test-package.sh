@@ -8,13 +8,23 @@
 # settings kept), and an install with /D= into a folder with blanks, removed by the entry's
 # QuietUninstallString.
 #
-# The shipped setup program is a 32-bit program. Where this machine runs no 32-bit code
-# (TELVARO_WINE_X86=0 from wine-env.sh) the same setup script built from the x64 build is the one
-# installed, and this says so. Ends with a ctest-style count line for the test command's summary.
+# Then the updates a user makes: over a running copy of an older version (another caption), and
+# with the handset maker's CM_HID.dll (or one without a version resource) in place of ours, which
+# the update and the uninstall keep, while our own is put in where none is and is updated.
+#
+# The shipped setup program is a 32-bit program, run where the kernel runs 32-bit code or else
+# under the x86 runner's emulation (scripts/x86-run.sh). Where neither can (TELVARO_WINE_X86=0 from
+# wine-env.sh) the same setup script built from the x64 build is the one installed, and this says
+# so. Ends with a ctest-style count line for the test command's summary.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 root=$PWD
 if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a "$0" "$@"; fi
+# The shipped setup program is a 32-bit program: where this kernel runs no 32-bit code, the whole
+# test runs in the x86 runner's namespace (scripts/x86-run.sh), whose qemu runs it.
+if [ "$(scripts/x86-run.sh --check)" = qemu ] && [ -z "${TELVARO_PACKAGE_IN_RUNNER:-}" ]; then
+  TELVARO_PACKAGE_IN_RUNNER=1 exec scripts/x86-run.sh "$0" "$@"
+fi
 
 passed=0
 failed=0
@@ -102,7 +112,7 @@ check "$setup: a 32-bit program with version resource $version" sh -c \
 echo "== package: second run, every program linked anew, must give the same bytes"
 cp dist/SHA256SUMS "$work/SHA256SUMS.first"
 for arch in x86 x64; do
-  for f in "${shipped[@]}"; do rm -f "build/mingw-$arch/bin/$f"; done
+  for f in "${shipped[@]}"; do rm -f "${TELVARO_PACKAGE_BUILD_DIR:-build/mingw}-$arch/bin/$f"; done
 done
 sleep 1
 if scripts/package.sh >"$work/second-run.log" 2>&1; then
@@ -123,17 +133,28 @@ note=""
 if [ "$TELVARO_WINE_X86" = 1 ]; then
   installer="$root/dist/$setup"
   stage="$root/build/package/$win32"
-  echo "installing the shipped x86 setup program"
+  echo "installing the shipped x86 setup program (x86 runner: $TELVARO_X86_RUNNER)"
+  [ "$TELVARO_X86_RUNNER" != qemu ] || note="the shipped x86 setup program under emulation (qemu)"
 else
   installer="$root/build/package/telvaro-$version-setup-x64.exe"
   stage="$root/build/package/$win64"
-  note="setup tested as its x64 build; the shipped x86 one NOT RUN, no 32-bit code here"
-  echo "NOT RUN: the shipped x86 setup program (this machine runs no 32-bit code);" \
+  note="setup tested as its x64 build; the shipped x86 one NOT RUN: ${TELVARO_X86_NOT_RUN:-no 32-bit code here}"
+  echo "NOT RUN: the shipped x86 setup program (${TELVARO_X86_NOT_RUN:-this machine runs no 32-bit code});" \
     "testing the same setup script built from the x64 build instead"
 fi
 makensis -V2 -DCLASS=TMainForm "-DCAPTION=TELVARO $version" "-DOUTFILE=$work/winprobe.exe" \
   tests/fixtures/winprobe.nsi
 probe() { wine "$work/winprobe.exe" "$@" >/dev/null 2>&1; }  # present|absent SECONDS
+makensis -V2 -DCLASS=TMainForm "-DCAPTION=TELVARO 1.2.0" "-DOUTFILE=$work/winprobe-old.exe" \
+  tests/fixtures/winprobe.nsi
+probe_old() { wine "$work/winprobe-old.exe" "$@" >/dev/null 2>&1; }
+# An older version's running copy, and the handset maker's CM_HID.dll with and without a version
+# resource (tests/fixtures/package).
+fixtures=tests/fixtures/package
+x86_64-w64-mingw32-gcc -O2 -municode -mwindows -o "$work/oldcopy.exe" "$fixtures/oldcopy.c"
+i686-w64-mingw32-windres "$fixtures/maker.rc" -o "$work/maker.res.o"
+i686-w64-mingw32-gcc -shared -s -o "$work/maker-CM_HID.dll" "$fixtures/maker.c" "$work/maker.res.o"
+i686-w64-mingw32-gcc -shared -s -o "$work/bare-CM_HID.dll" "$fixtures/maker.c"
 unix_path() {  # C:\a\b -> the prefix's file
   local p=${1#[Cc]:\\}
   printf '%s/drive_c/%s' "$WINEPREFIX" "${p//\\//}"
@@ -206,6 +227,42 @@ check "setup /S over the running copy ends with exit code 0" wine "$installer" /
 check "the running copy's window is gone" probe absent 0
 check "the running copy ended with exit code 0 (WM_CLOSE, not killed)" ended_with_0 "$running"
 check "the installed files are the package's again" files_match_stage "$inst"
+
+echo "-- setup over a running copy of an older version (caption \"TELVARO 1.2.0\")"
+cp "$work/oldcopy.exe" "$inst/telvaro.exe"
+wine "$inst/telvaro.exe" "TELVARO 1.2.0" >/dev/null 2>&1 &
+running=$!
+check "the older copy shows its window (TMainForm, \"TELVARO 1.2.0\")" probe_old present 20
+check "setup /S over the older running copy ends with exit code 0" wine "$installer" /S
+check "the older copy's window is gone" probe_old absent 0
+check "the older copy ended with exit code 0 (WM_CLOSE, not killed)" ended_with_0 "$running"
+check "the installed files are the package's again" files_match_stage "$inst"
+
+# The maker's library a user copied over ours stays through an update and an uninstall; ours
+# (same name, our version resource) is updated and removed. Rows: the DLL put in, what it is.
+for row in "maker-CM_HID.dll:the maker's CM_HID.dll (another version resource)" \
+           "bare-CM_HID.dll:a CM_HID.dll without a version resource"; do
+  dll=${row%%:*} what=${row#*:}
+  echo "-- update and uninstall with $what in place"
+  cp "$work/$dll" "$inst/CM_HID.dll"
+  echo stale >>"$inst/telvaro.exe"
+  check "setup /S with $what ends with exit code 0" wine "$installer" /S
+  check "the update keeps $what" cmp -s "$work/$dll" "$inst/CM_HID.dll"
+  check "the update replaces the program" cmp -s "$stage/telvaro.exe" "$inst/telvaro.exe"
+  check "uninstall.exe /S ends with exit code 0" wine "$inst/uninstall.exe" /S
+  check "uninstall removes the program files" sh -c \
+    'for f in uninstall.exe telvaro.exe handsetctl.exe README.txt LICENSE.txt; do
+       for _ in $(seq 150); do [ -e "$1/$f" ] || break; sleep 0.2; done
+       [ ! -e "$1/$f" ] || exit 1; done' sh "$inst"
+  check "uninstall keeps $what (and so the folder)" cmp -s "$work/$dll" "$inst/CM_HID.dll"
+  check "the Apps & features entry is gone" entry_gone
+  rm -f "$inst/CM_HID.dll"
+  check "setup /S into the folder with no CM_HID.dll puts ours in" sh -c \
+    'wine "$1" /S && cmp -s "$2/CM_HID.dll" "$3/CM_HID.dll"' sh "$installer" "$stage" "$inst"
+done
+echo stale >>"$inst/CM_HID.dll"
+check "an update replaces our own (older) CM_HID.dll" sh -c \
+  'wine "$1" /S && cmp -s "$2/CM_HID.dll" "$3/CM_HID.dll"' sh "$installer" "$stage" "$inst"
 
 echo "-- silent uninstall while the program runs"
 wine "$inst/telvaro.exe" >/dev/null 2>&1 &
