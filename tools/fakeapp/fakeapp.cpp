@@ -68,7 +68,7 @@ struct Options {
   bool noMain = false;
   bool dump = false;
   DWORD slowFirstLengthMs = 0;  // a dialer that is slow, short of hung, to answer once
-  std::string iniPath;  // the fake MicroSIP's microsip.ini
+  std::string iniPath;          // the fake MicroSIP's microsip.ini
 };
 
 // ---- The fake MicroSIP ----------------------------------------------------------------------
