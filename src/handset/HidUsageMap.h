@@ -6,13 +6,9 @@
 #include <vector>
 
 #include "handset/HidDevice.h"
+#include "handset/KeyCodes.h"
 
 namespace telvaro {
-
-inline constexpr int kCallKeyCode = 13;
-inline constexpr int kHangUpKeyCode = 14;
-inline constexpr int kUpKeyCode = 15;
-inline constexpr int kDownKeyCode = 16;
 
 enum class HidKeyRole {
   Key,         // down while the usage is on

@@ -2,6 +2,7 @@
 #include <array>
 
 #include "drivers/Finders.h"
+#include "handset/KeyCodes.h"
 #include "shell/frmMailInterface.h"
 
 namespace telvaro {
@@ -11,7 +12,6 @@ namespace {
 // The handset's key codes run down the keypad's columns; codes 13 to 16 are the function keys.
 constexpr std::array<char, 12> kKeypadKeyForCode = {'1', '4', '7', '*', '2', '5',
                                                     '8', '0', '3', '6', '9', '#'};
-constexpr WParam kZeroKeyCode = 8;
 constexpr const char* kContactFocused = "CONTACTS FOCUSED ";
 constexpr int kContactFocusedLength = 17;
 
@@ -19,17 +19,25 @@ constexpr int kContactFocusedLength = 17;
 
 void TMainForm::WMHandsetKeyDown(TMessage& message) {
   const WParam code = message.wParam;
-  if (code >= 1 && code <= kKeypadKeyForCode.size())
-    return HandleKeypadKey(kKeypadKeyForCode[code - 1]);
+  if (code >= kFirstKeypadKeyCode && code <= kLastKeypadKeyCode)
+    return HandleKeypadKey(kKeypadKeyForCode[code - kFirstKeypadKeyCode]);
   switch (code) {
-    case 13:
+    case kCallKeyCode:
       return HandleCallKey();
-    case 14:
+    case kHangUpKeyCode:
       return HandleHangUpKey();
-    case 15:
+    case kUpKeyCode:
       return HandleUpKey();
-    case 16:
+    case kDownKeyCode:
       return HandleDownKey();
+    case kRedialKeyCode:
+      return HandleRedialKey();
+    case kBackspaceKeyCode:
+      return HandleBackspaceKey();
+    case kFlashKeyCode:
+      return HandleFlashKey();
+    case kMuteKeyCode:
+      return HandleMuteKey();
     default:
       return;  // not a key of this handset
   }
@@ -43,7 +51,7 @@ void TMainForm::WMHandsetKeyUp(TMessage& message) {
   if (CurrentAppCode != app::Skype || !view_.TimerRunning(FormTimer::Timer2)) return;
   view_.StopTimer(FormTimer::Timer2);
   // Another key released while 0 is held drops the 0 unsent; it stays in the buffers.
-  if (message.wParam != kZeroKeyCode) return;
+  if (message.wParam != static_cast<WParam>(kZeroKeyCode)) return;
   SendToSkype('0');
 }
 

@@ -101,6 +101,11 @@ class TMainForm {
   void HandleHangUpKey();
   void HandleUpKey();
   void HandleDownKey();
+  // Keys only standard USB phones have.
+  void HandleRedialKey();
+  void HandleBackspaceKey();
+  void HandleFlashKey();
+  void HandleMuteKey();
 
   // MicroSIP's call events, handed over by `telvaro.exe --call` (wParam: a CallEvent).
   void MicroSipCallEvent(WParam event);

@@ -1,0 +1,23 @@
+// The handset key codes every source reports in wParam of the key-down and key-up messages. The
+// library's handset has codes 1 to 16; standard USB phones add keys it never had, numbered after.
+#pragma once
+
+namespace telvaro {
+
+enum HandsetKeyCode : int {
+  // The keypad, down its columns: 1, 4, 7, *, then 2, 5, 8, 0, then 3, 6, 9, #.
+  kFirstKeypadKeyCode = 1,
+  kZeroKeyCode = 8,
+  kLastKeypadKeyCode = 12,
+  kCallKeyCode = 13,
+  kHangUpKeyCode = 14,
+  kUpKeyCode = 15,
+  kDownKeyCode = 16,
+  // Keys of standard USB phones only.
+  kRedialKeyCode = 17,
+  kBackspaceKeyCode = 18,  // the Telephony page's Button 1 on a desk phone: delete / reject
+  kFlashKeyCode = 19,
+  kMuteKeyCode = 20,
+};
+
+}  // namespace telvaro
