@@ -1,7 +1,10 @@
 // The text commands that drive the virtual handset, kept free of <windows.h> so that the parsing is
 // unit-tested on Linux. Commands are short ASCII words, lower case, separated by blanks:
 //   plug | unplug | down N | up N | press N | hold N MS | buzzer | scanning | plugged
+//   | sending | posting
 // N is a handset key code 1..16, MS a hold time in milliseconds. Anything else is rejected whole.
+// "sending" makes a device thread of the handset send each report without waiting for it to be
+// handled, as a vendor's library may; "posting" (the start) posts them from the program's thread.
 #pragma once
 
 #include <array>
@@ -13,7 +16,19 @@
 
 namespace telvaro::virtual_handset {
 
-enum class Verb { Plug, Unplug, Down, Up, Press, Hold, Buzzer, Scanning, Plugged };
+enum class Verb {
+  Plug,
+  Unplug,
+  Down,
+  Up,
+  Press,
+  Hold,
+  Buzzer,
+  Scanning,
+  Plugged,
+  Sending,
+  Posting
+};
 
 struct Command {
   Verb verb = Verb::Plug;
@@ -34,7 +49,7 @@ struct VerbRule {
   int arguments;
 };
 
-inline constexpr std::array<VerbRule, 9> kVerbs{{
+inline constexpr std::array<VerbRule, 11> kVerbs{{
     {"plug", Verb::Plug, 0},
     {"unplug", Verb::Unplug, 0},
     {"down", Verb::Down, 1},
@@ -44,6 +59,8 @@ inline constexpr std::array<VerbRule, 9> kVerbs{{
     {"buzzer", Verb::Buzzer, 0},
     {"scanning", Verb::Scanning, 0},
     {"plugged", Verb::Plugged, 0},
+    {"sending", Verb::Sending, 0},
+    {"posting", Verb::Posting, 0},
 }};
 
 // The text carried by a WM_COPYDATA payload: its bytes up to the first NUL, never past size, so

@@ -4,7 +4,9 @@
 //
 // Everything runs on the thread that called StartDeviceDetection: the program calls every export
 // from its window thread, and the control window belongs to that thread, so its commands arrive
-// through the same message loop. No locks are needed.
+// through the same message loop. No locks are needed. The one exception is the "sending" mode: a
+// device thread of the handset's own then sends each report (SendNotifyMessageA), as a vendor's
+// library may; it takes the reports through its thread queue and touches no other state.
 //
 // Each process that loads the library has a control window of its own; tools tell them apart by
 // the window's process. The window lives until the process ends, and the library with it: there
@@ -12,6 +14,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <map>
@@ -44,6 +47,8 @@ struct Handset {
   bool plugged = false;
   bool scanning = false;
   bool buzzer = false;
+  bool sending = false;              // reports go through the device thread
+  DWORD device = 0;                  // the device thread, once started
   std::map<UINT_PTR, int> heldKeys;  // hold timer id -> key code to release when it fires
   UINT_PTR nextTimerId = 1;
 };
@@ -78,9 +83,50 @@ void Log(const char* format, ...) {
   CloseHandle(file);
 }
 
+// The device thread's one job: each report it is handed goes to the program as a sent message,
+// without waiting for it to be handled. Windows hands such a message to the program's thread
+// inside any wait of its that serves sent messages, and before its posted ones.
+constexpr UINT kSendReport = WM_APP + 1;
+
+// The window that started detection, read by the device thread.
+std::atomic<HWND> sendTarget{nullptr};
+
+DWORD WINAPI DeviceThreadMain(LPVOID) {
+  MSG message{};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (message.message != kSendReport) continue;
+    SendNotifyMessageA(sendTarget.load(), static_cast<UINT>(message.wParam),
+                       static_cast<WPARAM>(message.lParam), 0);
+  }
+  return 0;
+}
+
+// Started by the first "sending" and kept for the life of the process (the library is pinned).
+bool StartDeviceThread() {
+  Handset& handset = TheHandset();
+  if (handset.device != 0) return true;
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, DeviceThreadMain, nullptr, 0, &id);
+  if (thread == nullptr) return false;
+  CloseHandle(thread);
+  // The thread's queue exists once it first asks for a message; until then a post to it fails.
+  for (int attempt = 0; attempt < 400; ++attempt) {
+    if (PostThreadMessageA(id, WM_NULL, 0, 0) != FALSE) {
+      handset.device = id;
+      return true;
+    }
+    Sleep(5);
+  }
+  return false;
+}
+
 bool Post(Report report, WPARAM wParam) {
   const Handset& handset = TheHandset();
   if (handset.target == nullptr) return false;
+  if (handset.sending && handset.device != 0) {
+    return PostThreadMessageA(handset.device, kSendReport, handset.messages[report],
+                              static_cast<LPARAM>(wParam)) != FALSE;
+  }
   return PostMessageA(handset.target, handset.messages[report], wParam, 0) != FALSE;
 }
 
@@ -153,6 +199,15 @@ LRESULT Execute(const Command& command) {
       return handset.scanning ? 1 : 0;
     case Verb::Plugged:
       return handset.plugged ? 1 : 0;
+    case Verb::Sending:
+      if (!StartDeviceThread()) return 0;
+      Log("sending");
+      TheHandset().sending = true;
+      return 1;
+    case Verb::Posting:
+      Log("posting");
+      TheHandset().sending = false;
+      return 1;
   }
   return kRejected;
 }
@@ -214,6 +269,7 @@ int __cdecl StartDeviceDetection(HWND window, UINT arrival, UINT removal, UINT k
       aux3, aux4);
   Handset& handset = TheHandset();
   handset.target = window;
+  sendTarget.store(window);
   handset.messages = {arrival, removal, keyDown, keyUp, aux1, aux2, aux3, aux4};
   if (!EnsureControlWindow()) return 0;
   // A handset that is already plugged in is found again by a new detection.

@@ -104,6 +104,8 @@ void CallVoip(KeyTools& t, const VoipApp& voip) {
 
 void TMainForm::HandleCallKey() {
   KeyTools tools{*this, api_, techniques_, finders_, Found};
+  // The apps that take whole commands are told, never sent queued actions.
+  const Techniques::LiveTargetsOnly liveOnly(techniques_, RowDialBuffer() == nullptr);
   switch (CurrentAppCode) {
     case app::Skype:
       CallSkype(*this, api_);

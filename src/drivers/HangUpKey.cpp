@@ -11,16 +11,26 @@ using namespace keydata;
 namespace {
 
 // Skype reports the call's end, and that report stops the buzzer; a hang-up with no call known
-// still puts Skype on hook. A call Skype was not told to end is kept, so the next press ends it.
-void HangUpSkype(TMainForm& form) {
+// still puts Skype on hook. A call a busy Skype was not told to end is kept, so the next press
+// ends it. A Skype that is gone took its calls with it and will report nothing: its call ids go,
+// and the press silences the buzzer (true).
+bool HangUpSkype(TMainForm& form, WindowsApi& api) {
   std::int32_t& callId = form.ActiveCallId != 0 ? form.ActiveCallId : form.RingingCallId;
   if (callId != 0 &&
       !form.FSkype->SetCallProperty(callId, TSkypeCallProperty::Status, kSkypeFinish)) {
-    form.ShowTargetNotResponding();
-    return;
+    const Hwnd apiWindow = form.FSkype->ApiWindow();
+    if (apiWindow == 0 || api.IsWindow(apiWindow)) {
+      form.ShowTargetNotResponding();
+      return false;
+    }
+    form.ActiveCallId = 0;
+    form.RingingCallId = 0;
+    form.ShowTargetNotRunning();
+    return true;
   }
   form.FSkype->HookOn();
   callId = 0;
+  return false;
 }
 
 // The branches below return true when the buzzer is to be silenced. A press that a dialog on the
@@ -99,10 +109,12 @@ bool HangUpVoip(KeyTools& t, const VoipApp& voip) {
 void TMainForm::HandleHangUpKey() {
   KeyTools tools{*this, api_, techniques_, finders_, Found};
   techniques_.ForgetRefusals();
+  // The apps that take whole commands are told, never sent queued actions.
+  const Techniques::LiveTargetsOnly liveOnly(techniques_, RowDialBuffer() == nullptr);
   bool silence = false;
   switch (CurrentAppCode) {
     case app::Skype:
-      HangUpSkype(*this);
+      silence = HangUpSkype(*this, api_);
       break;
     case app::SJphone:
       silence = HangUpSJphone(tools);

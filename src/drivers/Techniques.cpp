@@ -88,10 +88,16 @@ bool Techniques::AwaitForeground(Hwnd h) {
 bool Techniques::Reachable(Hwnd h) {
   std::uint32_t process = 0;
   api_.GetWindowThreadProcessId(h, &process);
-  if (!RunsAboveUs(h, process)) return true;
-  refusedAsAdministrator_ = true;
-  ShowTargetProblem(kTargetRunsAsAdministrator);
-  return false;
+  if (RunsAboveUs(h, process)) {
+    refusedAsAdministrator_ = true;
+    ShowTargetProblem(kTargetRunsAsAdministrator);
+    return false;
+  }
+  if (liveTargetsOnly_ && api_.IsHungAppWindow(h)) {
+    ShowTargetProblem(kTargetNotResponding);
+    return false;
+  }
+  return true;
 }
 
 bool Techniques::Ask(Hwnd h, UInt msg, WParam wParam, LParam lParam, LResult* result) {

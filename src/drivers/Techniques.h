@@ -54,12 +54,27 @@ class Techniques {
   // synthesized keys that follow are meant for. True when it came to the front.
   bool BringToFront(Hwnd h);
   // False (after saying so on the status line) when h's program runs with higher rights than
-  // ours, which makes the system drop our messages and input to it without an error.
+  // ours, which makes the system drop our messages and input to it without an error, and under
+  // LiveTargetsOnly when h is hung now.
   bool Reachable(Hwnd h);
   // Whether a look-up since the last ForgetRefusals found the target running with higher rights:
   // found, though nothing could be done to it.
   bool RefusedAsAdministrator() const { return refusedAsAdministrator_; }
   void ForgetRefusals() { refusedAsAdministrator_ = false; }
+
+  // A call, answer or hang-up queued to a hung window goes out whenever it wakes, maybe minutes
+  // later: a call nobody asked for. While one of these lives (`on`), a target that is hung now is
+  // not reachable either (" is not responding."); digits may still wait in its queue, in order.
+  class LiveTargetsOnly {
+   public:
+    LiveTargetsOnly(Techniques& t, bool on) : t_(t) { t_.liveTargetsOnly_ = on; }
+    ~LiveTargetsOnly() { t_.liveTargetsOnly_ = false; }
+    LiveTargetsOnly(const LiveTargetsOnly&) = delete;
+    LiveTargetsOnly& operator=(const LiveTargetsOnly&) = delete;
+
+   private:
+    Techniques& t_;
+  };
 
   // A send whose answer or effect the next step depends on. False (after saying " is not
   // responding.") when it was not delivered; *result is then 0.
@@ -107,6 +122,7 @@ class Techniques {
   std::uint32_t levelProcess_ = 0;
   std::uint32_t levelOfWindow_ = 0;
   bool refusedAsAdministrator_ = false;
+  bool liveTargetsOnly_ = false;
 };
 
 }  // namespace telvaro

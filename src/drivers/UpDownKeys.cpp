@@ -28,10 +28,11 @@ void BrowseSkype(KeyTools& t, const char* button) {
   t.api.EnumChildWindows(skypeMain, t.finders.Proc(&Finders::FindSkypeControls));
   const Hwnd pages = t.found.SkypePageControl;
   LResult tab = 0;
-  // A page control that did not answer may well show the contacts already: no click on a guess.
-  if (t.techniques.Ask(pages, win::TCM_GETCURSEL, 0, 0, &tab) && tab != 0) {
-    PostClick(t.api, pages, kSkypeTabPoint, 0, 0);
-  }
+  // A page control that did not answer may show another tab, where the button would act on
+  // something else than the contact list: stop, as for every unanswered query. One never found
+  // has nothing to say, and the button goes as it always did.
+  if (pages != 0 && !t.techniques.Ask(pages, win::TCM_GETCURSEL, 0, 0, &tab)) return;
+  if (tab != 0) PostClick(t.api, pages, kSkypeTabPoint, 0, 0);
   form.FSkype->ReleaseButton(button);
 }
 

@@ -1,5 +1,7 @@
 // Handset key messages, the dial buffer, the long press of the 0 key and the contact Skype reports.
 #include <array>
+#include <cstddef>
+#include <functional>
 
 #include "drivers/Finders.h"
 #include "handset/KeyCodes.h"
@@ -16,6 +18,47 @@ constexpr const char* kContactFocused = "CONTACTS FOCUSED ";
 constexpr int kContactFocusedLength = 17;
 
 }  // namespace
+
+// The handset library may send its key messages from a thread of its own, and then every wait of
+// ours that serves sent messages (activating a window, a send to a busy program) would run the
+// next key's handler inside this one: "1 2" would reach the softphone as "21". So a key message
+// that comes while a key is being handled is answered at once, so that the library goes on, and
+// handled when that key is done. Key-ups keep their place among the keys: the long press of the 0
+// key is told from the order of its release and the other keys.
+void TMainForm::HandsetKeyMessage(TMessage& message) {
+  if (handlingKey_) {
+    message.Result = 1;
+    api_.ReplyMessage(1);
+    // Far more keys than a hand can press while one key is handled: a device gone wild.
+    constexpr std::size_t kMostPendingKeys = 256;
+    if (pendingKeys_.size() < kMostPendingKeys) pendingKeys_.push_back(message);
+    return;
+  }
+  RunKeyWork([this, &message] {
+    if (message.Msg == WM_HANDSET_KEYDOWN) return WMHandsetKeyDown(message);
+    WMHandsetKeyUp(message);
+  });
+}
+
+// Runs one key's work, then the keys that came meanwhile, in order.
+void TMainForm::RunKeyWork(const std::function<void()>& work) {
+  if (handlingKey_) return work();
+  handlingKey_ = true;
+  struct Done {
+    bool& handling;
+    ~Done() { handling = false; }
+  } done{handlingKey_};
+  work();
+  while (!pendingKeys_.empty() && !shutDown_) {
+    TMessage next = pendingKeys_.front();
+    pendingKeys_.pop_front();
+    if (next.Msg == WM_HANDSET_KEYDOWN) {
+      WMHandsetKeyDown(next);
+    } else {
+      WMHandsetKeyUp(next);
+    }
+  }
+}
 
 void TMainForm::WMHandsetKeyDown(TMessage& message) {
   const WParam code = message.wParam;
@@ -86,7 +129,12 @@ void TMainForm::SendToSkype(char c) {
   FSkype->ReleaseButton(text);
 }
 
+// The long press of the 0 key is the last part of that key's handling.
 void TMainForm::Timer2Timer() {
+  RunKeyWork([this] { HeldZeroKeyTimer(); });
+}
+
+void TMainForm::HeldZeroKeyTimer() {
   view_.StopTimer(FormTimer::Timer2);
   if (std::string* buffer = RowDialBuffer(); buffer != nullptr) {
     if (FHeldKey == '0' && *buffer == "0") *buffer = "+";

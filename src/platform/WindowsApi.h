@@ -128,8 +128,10 @@ inline constexpr UInt kAnswerTimeoutMs = 5000;
 inline constexpr UInt kQueuedActionWaitMs = 500;
 // How long a window brought forward may take to become the foreground window: the system
 // completes the activation of another program's window only when that program next handles its
-// messages.
-inline constexpr UInt kActivationWaitMs = 300;
+// messages. A softphone busy loading or repainting takes its time about it (a second or two), and
+// one that is not in front when the wait ends gets no typed key, which is a wrong number; so the
+// wait covers 2 s with room for a loaded machine. The keys that come meanwhile wait their turn.
+inline constexpr UInt kActivationWaitMs = 2500;
 
 // The drivers' actions: messages that carry no pointer and whose result nobody reads. The real
 // seam queues these (SendNotifyMessageA) instead of waiting for them, so a slow or hung program
@@ -268,6 +270,14 @@ class WindowsApi {
 
   // Dialogs: a message the user must read, returning the button pressed.
   virtual int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) = 0;
+
+  // Whether a window is hung now, for actions that must not wait in its queue (a call placed
+  // minutes late). True when the system counts it hung (no message handled for 5 s) or it does
+  // not answer a WM_NULL within kAnswerTimeoutMs (SMTO_ABORTIFHUNG); false for a window that is
+  // gone. A stand-in that cannot tell answers false.
+  virtual bool IsHungAppWindow(Hwnd /*hwnd*/) { return false; }
+  // Whether the handle names an existing window (a program that ended leaves a stale one).
+  virtual bool IsWindow(Hwnd /*hwnd*/) { return true; }
 };
 
 }  // namespace telvaro

@@ -186,10 +186,8 @@ bool TMainForm::Dispatch(TMessage& message) {
       WMDeviceChange(message);
       return true;
     case WM_HANDSET_KEYDOWN:
-      WMHandsetKeyDown(message);
-      return true;
     case WM_HANDSET_KEYUP:
-      WMHandsetKeyUp(message);
+      HandsetKeyMessage(message);
       return true;
     case win::WM_QUERYENDSESSION:
       // Nothing to ask the user: the session may end at once.

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,6 +93,8 @@ class TMainForm {
   void WMDeviceChange(TMessage& message);
   void WMHandsetKeyDown(TMessage& message);
   void WMHandsetKeyUp(TMessage& message);
+  // Both key messages come here: each key is handled to its end before the next one begins.
+  void HandsetKeyMessage(TMessage& message);
   void AppendDialDigit(char key);
   void Timer2Timer();
   void BringSkypeForward();
@@ -147,6 +151,8 @@ class TMainForm {
   void SetTargetFromRow(int index);
   void ShowStatus(const char* suffix, int imageIndex);
   void SendToSkype(char c);
+  void RunKeyWork(const std::function<void()>& work);
+  void HeldZeroKeyTimer();
   VoipApp VoipFor(std::int32_t appCode);
   bool IsVoip(std::int32_t appCode) const;
   void LearnTitle(const std::string& title);
@@ -181,6 +187,9 @@ class TMainForm {
   UInt callEventMessage_ = 0;
   int shownAppItem_ = -1;  // the combo box item whose text is shown
   bool shutDown_ = false;
+  // Key messages that came while a key was being handled, in the order they came.
+  bool handlingKey_ = false;
+  std::deque<TMessage> pendingKeys_;
 };
 
 // The single-instance guard: true when another copy runs (it was asked to show its window).

@@ -1,9 +1,15 @@
 // The twelve keypad keys against one fake of each injection family, with the target picked at
 // start-up from the stored row: each key must make the fake log exactly the messages of its
-// application, and bring a minimized application back to the front first.
+// application, and bring a minimized application back to the front first. Both ways a handset
+// library may report keys are run: posted from the program's own thread, and sent from a device
+// thread without waiting (then they come inside any wait of the program's that serves sent
+// messages).
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "../../tools/fakeapp/FakeAppCommands.h"
 #include "FakeAppKeys.h"
 
 namespace telvaro::e2e {
@@ -23,6 +29,8 @@ struct Family {
 };
 
 void PrintTo(const Family& family, std::ostream* out) { *out << family.name; }
+
+enum class Reports { Posted, Sent };
 
 const std::vector<Family>& Families() {
   static const std::vector<Family> families = {
@@ -44,11 +52,16 @@ class KeypadE2eFixture : public FakeAppTest {
  protected:
   // The fake first, then telvaro with `row` stored: start-up selects it and, as it runs, brings it
   // to the front.
-  void Start(int row, const std::string& app, const std::vector<std::string>& extraArgs = {}) {
+  void Start(int row, const std::string& app, const std::vector<std::string>& extraArgs = {},
+             Reports reports = Reports::Posted) {
     ASSERT_NO_FATAL_FAILURE(StartFake(app, extraArgs));
     ASSERT_TRUE(
         WriteRegString(Hive::LocalMachine, kSettingsKey, "CurrentAppIndex", std::to_string(row)));
     ASSERT_TRUE(LaunchTelvaro().Valid());
+    if (reports == Reports::Sent) {
+      ASSERT_NE(WaitForHandset(), nullptr);
+      ASSERT_EQ(Handset("sending").result, 1);
+    }
     ASSERT_NO_FATAL_FAILURE(PlugHandset());
   }
 
@@ -63,12 +76,13 @@ class KeypadE2eFixture : public FakeAppTest {
   }
 };
 
-class KeypadE2e : public KeypadE2eFixture, public ::testing::WithParamInterface<Family> {};
+class KeypadE2e : public KeypadE2eFixture,
+                  public ::testing::WithParamInterface<std::tuple<Family, Reports>> {};
 class KeypadE2eLookup : public KeypadE2eFixture {};
 
 TEST_P(KeypadE2e, EveryKeyReachesTheApplication) {
-  const Family& family = GetParam();
-  ASSERT_NO_FATAL_FAILURE(Start(family.row, family.app));
+  const Family& family = std::get<0>(GetParam());
+  ASSERT_NO_FATAL_FAILURE(Start(family.row, family.app, {}, std::get<1>(GetParam())));
   EXPECT_TRUE(WaitForStatus(std::string(family.mainTitle) + " is running.")) << StatusLine();
   HWND fakeMain = FakeWindow(family.mainTitle);
   ASSERT_NE(fakeMain, nullptr);
@@ -108,10 +122,42 @@ TEST_P(KeypadE2e, EveryKeyReachesTheApplication) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, KeypadE2e, ::testing::ValuesIn(Families()),
-                         [](const ::testing::TestParamInfo<Family>& info) {
-                           return "Row" + std::to_string(info.param.row);
+INSTANTIATE_TEST_SUITE_P(, KeypadE2e,
+                         ::testing::Combine(::testing::ValuesIn(Families()),
+                                            ::testing::Values(Reports::Posted, Reports::Sent)),
+                         [](const ::testing::TestParamInfo<KeypadE2e::ParamType>& info) {
+                           return "Row" + std::to_string(std::get<0>(info.param).row) +
+                                  (std::get<1>(info.param) == Reports::Sent ? "Sent" : "Posted");
                          });
+
+// Twelve keys sent by the handset's thread in a burst while X-Lite stalls for 1.2 s: each is
+// handled to its end before the next, so every key arrives once, in order.
+TEST_F(KeypadE2eLookup, ABurstOfSentKeysIntoAStallingSoftphoneArrivesOnceEachInOrder) {
+  ASSERT_NO_FATAL_FAILURE(Start(1, "d", {}, Reports::Sent));
+  EXPECT_TRUE(WaitForStatus("X-Lite is running.")) << StatusLine();
+  const std::size_t before = FakeLines(fakeLog_).size();
+  ASSERT_TRUE(PostMessageA(FakeWindow("X-Lite"), RegisterWindowMessageA(fakeapp::kHangMessageName),
+                           1200, 0));
+  ASSERT_TRUE(WaitForLine(fakeLog_, "hang 1200"));
+  Lines expected;
+  for (const char* dial = kDialled; *dial != '\0'; ++dial) {
+    ASSERT_EQ(Handset("press " + std::to_string(Keypad(*dial).code)).result, 1) << *dial;
+    expected = expected + KeysThenClickForHash(Keypad(*dial), "");
+  }
+  std::vector<std::string> got;
+  const auto keysLogged = [&] {
+    got = FakeLines(fakeLog_);
+    got.erase(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(before));
+    std::erase_if(got, [](const std::string& l) { return l == "awake" || l == "hang 1200"; });
+    return got.size() >= expected.size();
+  };
+  WaitUntil(keysLogged, Millis{20000});
+  Sleep(static_cast<DWORD>(kQuiet.count()));
+  keysLogged();
+  EXPECT_TRUE(got.size() == expected.size() &&
+              std::equal(expected.begin(), expected.end(), got.begin(), Matches))
+      << Listing(expected, got);
+}
 
 // A window titled "X-Lite" of another class: the selection and the presence poll find it by its
 // title, the 2 key too, but every other key looks for the class as well and finds nothing.

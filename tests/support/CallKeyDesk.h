@@ -144,6 +144,14 @@ inline void AddYahooToolbars(KeyDesk& d) {
   d.Add("ygxa_toolbar", "", d.main, "HangUpButton", 84, 34);
 }
 
+// The main window hangs before the press; nothing the press left may reach it once it wakes.
+inline void HangMain(KeyDesk& d) { d.p.desktop.Hang(d.main); }
+inline void NothingOnceAwake(KeyDesk& d) {
+  d.p.desktop.Recover(d.main);
+  d.p.desktop.DeliverPosted();
+  EXPECT_EQ(d.p.desktop.Received(d.main), trace::Lines{});
+}
+
 // One press of a key on a prepared desktop, and what it must do.
 struct KeyCase {
   const char* name = "";

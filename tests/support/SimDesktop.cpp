@@ -33,6 +33,8 @@ const char* const kQueryPrefixes[] = {
     "EnumWindows",
     "EnumChildWindows",
     "GetLastError",
+    "IsHungAppWindow",
+    "IsWindow",
     "RegQueryValueExA",
     "GetModuleFileNameA",
     "GetWindowThreadProcessId",
@@ -268,6 +270,7 @@ bool SimDesktop::TrySendMessageA(Hwnd hwnd, UInt msg, WParam wParam, LParam lPar
     Stall(hwnd, msg, wParam, lParam);
     return true;
   }
+  ServeSentToUs(hwnd);
   if (Hung(hwnd)) return false;
   if (!WaitWhileBusy(hwnd, kAnswerTimeoutMs)) return false;
   const LResult r = Deliver(hwnd, msg, wParam, lParam);
@@ -286,6 +289,8 @@ LResult SimDesktop::SendMessageTimeoutA(Hwnd hwnd, UInt msg, WParam wParam, LPar
     }
   } else {
     if (!Exists(hwnd) || AboveUs(hwnd) || Hung(hwnd)) return 0;
+    ServeSentToUs(hwnd);
+    if (!Exists(hwnd)) return 0;
     if (Busy(hwnd)) {
       const std::uint32_t wait = busyUntil_[ProcessOf(hwnd)] - now_;
       Advance(std::min<std::uint32_t>(wait, timeoutMs));
@@ -517,7 +522,39 @@ void SimDesktop::HoldKey(std::uint8_t vk, bool held) {
   }
 }
 
-void SimDesktop::WaitServingSentMessages(std::uint32_t timeoutMs) { Advance(timeoutMs); }
+void SimDesktop::WaitServingSentMessages(std::uint32_t timeoutMs) {
+  ServeSentToUs();
+  Advance(timeoutMs);
+}
+
+void SimDesktop::SendFromAnotherThread(Hwnd to, UInt msg, WParam wParam, LParam lParam) {
+  sentToUs_.push_back({to, msg, wParam, lParam});
+}
+
+// A send to a window of the program that receives the message is no wait on another program (the
+// test itself calling in); a handler that waits in turn serves the rest.
+void SimDesktop::ServeSentToUs(Hwnd waitingOn) {
+  while (!sentToUs_.empty()) {
+    const Posted m = sentToUs_.front();
+    if (waitingOn != 0 && ProcessOf(waitingOn) == ProcessOf(m.hwnd)) return;
+    sentToUs_.pop_front();
+    Record("sent by another thread: " + MessageName(m.msg) + " " + Hex(m.wParam));
+    Deliver(m.hwnd, m.msg, m.wParam, m.lParam);
+  }
+}
+
+bool SimDesktop::IsHungAppWindow(Hwnd hwnd) {
+  Record("IsHungAppWindow(" + Label(hwnd) + ")");
+  if (!Exists(hwnd)) return false;
+  if (Hung(hwnd)) return true;
+  ServeSentToUs(hwnd);
+  return !WaitWhileBusy(hwnd, kAnswerTimeoutMs) && Exists(hwnd);
+}
+
+bool SimDesktop::IsWindow(Hwnd hwnd) {
+  Record("IsWindow(" + Label(hwnd) + ")");
+  return Exists(hwnd);
+}
 
 UInt SimDesktop::RegisterWindowMessageA(const char* name) {
   std::string key = name ? name : "";
@@ -1054,6 +1091,7 @@ LResult SimDesktop::SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LPar
   if (result != nullptr) *result = 0;
   // A message with a pointer cannot wait in a hung program's queue: it is not delivered.
   if (!Exists(hwnd) || AboveUs(hwnd) || Hung(hwnd)) return 0;
+  ServeSentToUs(hwnd);
   if (!WaitWhileBusy(hwnd, timeoutMs)) return 0;
   const LResult r = Deliver(hwnd, msg, wParam, lParam);
   if (result != nullptr) *result = static_cast<std::uintptr_t>(r);

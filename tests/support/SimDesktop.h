@@ -261,9 +261,18 @@ class SimDesktop : public WindowsApi {
   void SetActivationDelay(std::uint32_t ms) { activationDelay_ = ms; }
   // The user holds a key down (GetAsyncKeyState reads it).
   void HoldKey(std::uint8_t vk, bool held);
+  // Another thread of ours (the handset library's device thread) sends `msg` to `to` without
+  // waiting: as on Windows, it is handled inside the next wait of ours that serves sent messages
+  // (WaitServingSentMessages, and any send to another program's window or probe of one), never
+  // between two calls that do not wait.
+  void SendFromAnotherThread(Hwnd to, UInt msg, WParam wParam, LParam lParam = 0);
+  std::size_t SentToUsCount() const { return sentToUs_.size(); }
   // The "key ..." lines among what the window received.
   std::vector<std::string> KeysReceived(Hwnd h) const;
 
+  // Hung (Hang), or busy past kAnswerTimeoutMs, which the probe waits for.
+  bool IsHungAppWindow(Hwnd hwnd) override;
+  bool IsWindow(Hwnd hwnd) override;
   std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
   std::uint32_t GetCurrentProcessId() override;
   std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
@@ -352,6 +361,10 @@ class SimDesktop : public WindowsApi {
   bool menuActive_ = false;
   bool altPressed_ = false;  // since the foreground last changed
   std::map<std::uint32_t, std::uint32_t> levels_;
+  // Serves what was sent to us, when a wait of ours goes to another program than `waitingOn`'s
+  // (0: a wait on nobody).
+  void ServeSentToUs(Hwnd waitingOn = 0);
+  std::deque<Posted> sentToUs_;
   std::set<Hwnd> hung_;         // top-level windows
   std::deque<Posted> stalled_;  // sent to hung windows
 };

@@ -252,6 +252,25 @@ TEST(CallKey, EveryApplicationWhileRunning) {
              d.p.form.Found.VoipStunt.Window = old;
            },
        .expected = RestoreAndActivate("Old") + Lines{FindButton("Old", "OffHook", "0")}},
+      {.name = "X-Lite hung now: no click waits for it to wake",
+       .appRow = row::XLite,
+       .setup = HangMain,
+       .expected = {Find("Funky Window", "X-Lite", "Main")},
+       .status = "X-Lite is not responding.",
+       .check = NothingOnceAwake},
+      {.name = "VoipBuster hung now",
+       .appRow = row::VoipBuster,
+       .setup =
+           [](KeyDesk& d) {
+             AddVoipButtons(d);
+             HangMain(d);
+           },
+       .status = "VoipBuster is not responding.",
+       .check = NothingOnceAwake},
+      {.name = "X-Lite busy for 1.5 s, short of hung: the click goes once it answers",
+       .appRow = row::XLite,
+       .setup = [](KeyDesk& d) { d.p.desktop.SetBusy(d.main, 1500); },
+       .expected = FoundInFront("Funky Window", "X-Lite") + SentClick("Main", 272, 243)},
   };
   RunKeyCases(HandsetKey::Call, cases);
 }

@@ -176,6 +176,46 @@ TEST(KeyDown, CodesRunDownTheKeypadColumns) {
   EXPECT_EQ(s.p.form.FDialBuffer, "1472580369#");
 }
 
+// The handset library may send its keys from a thread of its own: they come inside any wait of
+// ours that serves sent messages. Each key is handled to its end first, key-ups in their place.
+TEST(KeyDown, AKeySentWhileAKeyIsHandledWaitsItsTurn) {
+  struct Case {
+    int row;  // X-Lite is sent its keys, PCPhone typed them once in front, Skype told
+    std::uint32_t activationDelayMs;
+    int first, second;  // pressed; sent while the first is handled
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {1,
+       0,
+       kKey1,
+       kKey2,
+       {"WM_KEYDOWN 0x61 0x001C0001", "WM_CHAR 0x31 0x001C0001", "WM_KEYUP 0x61 0x401C0001",
+        "WM_KEYDOWN 0x62 0x001C0001", "WM_CHAR 0x32 0x001C0001", "WM_KEYUP 0x62 0x401C0001"}},
+      {20, 1900, kKey1, kKey2, {"key 0x61 down", "key 0x61 up", "key 0x62 down", "key 0x62 up"}},
+      {0, 0, kKey5, kKey0, {"BTN_RELEASED 5", "BTN_RELEASED 0"}},  // a short 0
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    SkypeProgram s;
+    s.p.Target(c.row);
+    const TPhoneAppUnit& unit = s.p.form.Apps.at(static_cast<std::size_t>(c.row));
+    const Hwnd target = c.row == 0 ? 0 : s.p.desktop.AddWindow(unit.WindowClass, unit.WindowTitle);
+    s.p.desktop.SetActivationDelay(c.activationDelayMs);
+    for (const UInt msg : {WM_HANDSET_KEYDOWN, WM_HANDSET_KEYUP}) {
+      s.p.desktop.SendFromAnotherThread(s.p.view.MainWindowHandle(), msg, c.second);
+    }
+    s.p.KeyDown(c.first);
+    s.p.KeyUp(c.first);
+    EXPECT_EQ(s.p.desktop.SentToUsCount(), 0u) << "sent during a wait";
+    EXPECT_EQ(c.row == 0   ? s.skype.commands
+              : c.row == 1 ? s.p.desktop.Received(target)
+                           : s.p.desktop.KeysReceived(target),
+              c.expected);
+    EXPECT_FALSE(s.p.view.TimerRunning(FormTimer::Timer2));
+  }
+}
+
 TEST(BringSkypeForward, ActivatesThenPingsThenFocuses) {
   SkypeProgram s(false);
   s.p.desktop.ClearTrace();

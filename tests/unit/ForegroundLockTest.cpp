@@ -133,7 +133,9 @@ enum class Desk {
   LockAllowsAlt,      // a real desktop: the Alt rule applies
   LockMenuOpen,       // a menu is open in the editor: no program may take the foreground
   LockEditorAsAdmin,  // the editor runs elevated: our input, Alt included, never reaches it
-  LockUserHoldsAlt    // the user holds Alt down: no Alt of ours may cut it short
+  LockUserHoldsAlt,   // the user holds Alt down: no Alt of ours may cut it short
+  SlowToComeForward,  // no lock, but the target takes 2 s to come forward (busy repainting)
+  NeverComesForward   // no lock, and the target never comes forward
 };
 
 const char* Name(Desk desk) {
@@ -148,6 +150,10 @@ const char* Name(Desk desk) {
       return "lock, the editor runs elevated";
     case Desk::LockUserHoldsAlt:
       return "lock, the user holds Alt";
+    case Desk::SlowToComeForward:
+      return "2 s to come forward";
+    case Desk::NeverComesForward:
+      return "never comes forward";
   }
   return "?";
 }
@@ -166,7 +172,10 @@ Outcome PressWith(const TypingCase& c, Desk desk) {
   SimDesktop& desktop = d.p.desktop;
   const Hwnd editor = d.Add("Notepad", "notes.txt - Notepad", 0, "Editor");
   if (!c.targetStartsInFront) desktop.SetForeground(editor);
-  desktop.SetForegroundLock(desk != Desk::NoLock);
+  desktop.SetForegroundLock(desk != Desk::NoLock && desk < Desk::SlowToComeForward);
+  desktop.SetActivationDelay(desk == Desk::SlowToComeForward  ? 2000
+                             : desk > Desk::SlowToComeForward ? ~0u
+                                                              : 0);
   desktop.SetMenuActive(desk == Desk::LockMenuOpen);
   desktop.HoldKey(0x12, desk == Desk::LockUserHoldsAlt);
   if (desk == Desk::LockEditorAsAdmin) {
@@ -193,6 +202,8 @@ TEST(ForegroundLock, WithoutTheLockKeysReachTheTargetAndNoAltIsPressed) {
     EXPECT_TRUE(o.editorKeys.empty());
     EXPECT_FALSE(Contains(o.trace, kAltDown)) << "a first SetForegroundWindow that succeeds is all";
     EXPECT_EQ(o.status, "unchanged");
+    EXPECT_EQ(PressWith(c, Desk::SlowToComeForward).targetKeys, c.keys)
+        << Name(Desk::SlowToComeForward);
   }
 }
 
@@ -218,7 +229,8 @@ TEST(ForegroundLock, TheAltRuleBringsTheTargetForwardAndTheKeysReachIt) {
 }
 
 TEST(ForegroundLock, WhenTheTargetCannotComeForwardNoKeyIsTyped) {
-  for (const Desk desk : {Desk::LockMenuOpen, Desk::LockEditorAsAdmin, Desk::LockUserHoldsAlt}) {
+  for (const Desk desk : {Desk::LockMenuOpen, Desk::LockEditorAsAdmin, Desk::LockUserHoldsAlt,
+                          Desk::NeverComesForward}) {
     for (const TypingCase& c : TypingCases()) {
       SCOPED_TRACE(std::string(Name(desk)) + ": " + c.name);
       const Outcome o = PressWith(c, desk);

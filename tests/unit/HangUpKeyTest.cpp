@@ -270,6 +270,18 @@ TEST(HangUpKey, EveryApplicationWhileRunning) {
        .expected = Lines{FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/hangupall")} + Stop(),
        .status = "MicroSIP did not take the command.",
        .check = ExpectMicroSipIdle(true)},
+      {.name = "X-Lite hung now: no click waits for it to wake, the buzzer rings on",
+       .appRow = row::XLite,
+       .setup = HangMain,
+       .expected = {Find("Funky Window", "X-Lite", "Main")},
+       .status = "X-Lite is not responding.",
+       .check = NothingOnceAwake},
+      {.name = "MediaRing PCPhone hung now: no posted click either",
+       .appRow = row::MediaRing,
+       .setup = HangMain,
+       .expected = {FindTitle("MediaRing PCPhone", "Main")},
+       .status = "MediaRing PCPhone is not responding.",
+       .check = NothingOnceAwake},
       {.name = "tel: link: only the number goes",
        .appRow = row::TelLink,
        .mainRuns = false,
@@ -293,6 +305,9 @@ TEST(HangUpKey, MsnDialogsWithoutMainWindowAreLeftAlone) {
 
 // --- Skype -----------------------------------------------------------------------------------
 
+// A Skype gone took its calls with it: ids and buzzer go. A hung one keeps them.
+enum class Peer { Answers, Hung, Gone };
+
 TEST(HangUpKeySkype, FinishesTheActiveElseTheRingingCall) {
   struct Case {
     const char* name;
@@ -301,22 +316,32 @@ TEST(HangUpKeySkype, FinishesTheActiveElseTheRingingCall) {
     std::vector<std::string> commands;
     std::int32_t activeAfter;
     std::int32_t ringingAfter;
+    Peer peer = Peer::Answers;
+    const char* status = "";  // after the title
   };
   const Case cases[] = {
       {"call 42 in progress", 42, 0, {"SET CALL 42 STATUS FINISHED", "HOOK ON"}, 0, 0},
       {"call 17 ringing", 0, 17, {"SET CALL 17 STATUS FINISHED", "HOOK ON"}, 0, 0},
       {"both: only the active one", 42, 17, {"SET CALL 42 STATUS FINISHED", "HOOK ON"}, 0, 17},
       {"no call known", 0, 0, {"HOOK ON"}, 0, 0},
+      {"Skype gone", 0, 17, {}, 0, 0, Peer::Gone, " is not running."},
+      {"Skype hung", 42, 17, {}, 42, 17, Peer::Hung, " is not responding."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SkypeDesk s;
     s.p.form.ActiveCallId = c.active;
     s.p.form.RingingCallId = c.ringing;
+    if (c.peer == Peer::Hung) s.p.desktop.Hang(s.skype.apiWindow);
+    if (c.peer == Peer::Gone) s.p.desktop.DestroyWindow(s.skype.apiWindow);
+    s.p.view.status = "unchanged";
     s.p.form.HandleHangUpKey();
     EXPECT_EQ(s.skype.commands, c.commands);
     EXPECT_EQ(s.p.form.ActiveCallId, c.activeAfter);
     EXPECT_EQ(s.p.form.RingingCallId, c.ringingAfter);
+    EXPECT_EQ(s.p.view.status, *c.status ? s.p.form.FTargetTitle + c.status : "unchanged");
+    EXPECT_EQ(s.p.handset.Count("StopBuzzer"), c.peer == Peer::Gone ? 1 : 0);
+    if (c.peer != Peer::Answers) continue;
     // Neither the buzzer nor Skype's window is touched: only the commands travel.
     EXPECT_TRUE(s.p.handset.calls.empty());
     for (const std::string& line : s.Effects()) EXPECT_EQ(line.rfind("Skype <- ", 0), 0u) << line;

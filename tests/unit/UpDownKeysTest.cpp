@@ -266,6 +266,7 @@ TEST(UpDownKeysSkype, OnlyAfterAPongAndWhileInFront) {
     int tab;
     Lines expected;
     bool contactMode;
+    bool pagesAnswer = true;  // Skype's main window (the page control's) handles messages
   };
   const Case cases[] = {
       {"Up without a PONG changes nothing", HandsetKey::Up, false, true, 1, {}, false},
@@ -280,6 +281,9 @@ TEST(UpDownKeysSkype, OnlyAfterAPongAndWhileInFront) {
        Lines{tabQuery, ToSkype("BTN_RELEASED DOWN")}, true},
       {"Down on another tab", HandsetKey::Down, true, true, 1,
        Lines{tabQuery} + tabClick + Lines{ToSkype("BTN_RELEASED DOWN")}, true},
+      // The button would act on whatever tab shows: nothing without the answer.
+      {"Up, the tab not answered", HandsetKey::Up, true, true, 0, Lines{tabQuery}, true, false},
+      {"Down, the tab not answered", HandsetKey::Down, true, true, 1, Lines{tabQuery}, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -287,6 +291,7 @@ TEST(UpDownKeysSkype, OnlyAfterAPongAndWhileInFront) {
     s.p.form.FSkypeSeen = c.seen;
     s.skype.selectedTab = c.tab;
     if (c.inFront) s.skype.BringToFront();
+    if (!c.pagesAnswer) s.p.desktop.Hang(s.skype.pageControl);
     if (c.key == HandsetKey::Up) {
       s.p.form.HandleUpKey();
     } else {
@@ -294,6 +299,9 @@ TEST(UpDownKeysSkype, OnlyAfterAPongAndWhileInFront) {
     }
     EXPECT_EQ(s.Effects(), c.expected);
     EXPECT_EQ(s.p.form.FContactMode, c.contactMode);
+    if (!c.pagesAnswer) {
+      EXPECT_EQ(s.p.view.status, s.p.form.FTargetTitle + " is not responding.");
+    }
   }
 }
 

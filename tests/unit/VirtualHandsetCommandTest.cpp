@@ -26,6 +26,8 @@ TEST(VirtualHandsetCommand, ParsesValidAndRejectsMalformedCommands) {
       {"buzzer", Command{Verb::Buzzer}},
       {"scanning", Command{Verb::Scanning}},
       {"plugged", Command{Verb::Plugged}},
+      {"sending", Command{Verb::Sending}},
+      {"posting", Command{Verb::Posting}},
       {"down 1", Key(Verb::Down, 1)},
       {"up 16", Key(Verb::Up, 16)},
       {"press 6", Key(Verb::Press, 6)},
@@ -54,6 +56,7 @@ TEST(VirtualHandsetCommand, ParsesValidAndRejectsMalformedCommands) {
       {"hold 1 2 3", std::nullopt},
       {"plug now", std::nullopt},
       {"buzzer on", std::nullopt},
+      {"sending 1", std::nullopt},
       // Unknown words; commands are lower case only.
       {"", std::nullopt},
       {"   ", std::nullopt},

@@ -1,5 +1,6 @@
 // handsetctl: drives the virtual handset of a running program from the command line.
 //   handsetctl [--pid P] plug|unplug|press N|down N|up N|hold N MS|buzzer|scanning|plugged
+//                        |sending|posting
 // Every process that loaded the virtual handset has one. Without --pid the command goes to
 // TELVARO's, or else to the first found; when several run, a note on stderr says which.
 // Prints the handset's answer. Exit code: 0 done, 1 command not accepted, 2 no virtual handset
@@ -15,8 +16,10 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: handsetctl [--pid P] plug|unplug|press N|down N|up N|hold N "
-    "MS|buzzer|scanning|plugged\n"
+    "MS|buzzer|scanning|plugged|sending|posting\n"
     "  N is a handset key code 1..16, MS a hold time in milliseconds.\n"
+    "  sending: from now on the handset's own thread sends each key without waiting for it to\n"
+    "  be handled, as a vendor's library may; posting: posts them again (the start).\n"
     "  P is the process whose virtual handset to drive; without it, TELVARO's (or the only one).\n"
     "  plug/unplug/key commands print 1 when done, 0 when nothing happened (already in that\n"
     "  state, or key scanning is off); buzzer/scanning/plugged print 1 or 0.\n";

@@ -296,6 +296,24 @@ void RealWindowsApi::WaitServingSentMessages(std::uint32_t timeoutMs) {
   ::PeekMessageA(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
+// The system counts a window hung only after 5 s without handling a message; one that stopped
+// just now is caught by the probe, which waits at most kAnswerTimeoutMs (serving the messages sent
+// to us meanwhile). Whatever the probe finds, the action that follows goes out at once, so it
+// cannot sit in the queue of a window that hangs.
+bool RealWindowsApi::IsHungAppWindow(Hwnd hwnd) {
+  SettleQueuedActions();
+  const HWND window = ToHwnd(hwnd);
+  if (::IsWindow(window) == FALSE) return false;
+  if (::IsHungAppWindow(window) != FALSE) return true;
+  if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) return false;
+  DWORD_PTR ignored = 0;
+  const bool answered = ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                              kAnswerTimeoutMs, &ignored) != 0;
+  return !answered && ::IsWindow(window) != FALSE;
+}
+
+bool RealWindowsApi::IsWindow(Hwnd hwnd) { return ::IsWindow(ToHwnd(hwnd)) != FALSE; }
+
 Handle RealWindowsApi::CreateMutexA(bool initialOwner, const char* name) {
   return reinterpret_cast<Handle>(::CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, name));
 }

@@ -66,6 +66,8 @@ class RealWindowsApi final : public WindowsApi {
   std::uint32_t GetCurrentProcessId() override;
   std::uint32_t GetProcessIntegrityLevel(std::uint32_t processId) override;
   int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) override;
+  bool IsHungAppWindow(Hwnd hwnd) override;
+  bool IsWindow(Hwnd hwnd) override;
 
   LResult SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
                               UInt timeoutMs, std::uintptr_t* result) override;
