@@ -18,7 +18,7 @@ file(GLOB_RECURSE TELVARO_WIN32_SOURCES CONFIGURE_DEPENDS src/*/win32/*.cpp)
 # The exe's own sources are in shell/win32; the rest of the win32 code is shared with tools.
 list(FILTER TELVARO_WIN32_SOURCES EXCLUDE REGEX "/shell/win32/")
 add_library(telvaro_win32 STATIC ${TELVARO_WIN32_SOURCES})
-target_link_libraries(telvaro_win32 PUBLIC telvaro_core user32 gdi32 advapi32 shell32 shlwapi comctl32)
+target_link_libraries(telvaro_win32 PUBLIC telvaro_core user32 gdi32 advapi32 shell32 shlwapi comctl32 ole32)
 # The handset library is loaded at run time (the program runs without it); only the declaration
 # of its exports is shared. hid.dll reads the HID telephony devices.
 target_include_directories(telvaro_win32 PRIVATE

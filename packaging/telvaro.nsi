@@ -76,8 +76,11 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; Ends every running copy the way a user's "Exit" does (WM_CLOSE: it saves its settings and lets
-; go of the handset), then waits until its files can be replaced. A copy is a top-level main window
+; Ends every running copy the way a user's "Exit" does (it saves its settings and lets go of the
+; handset), then waits until its files can be replaced. The request is the registered message
+; "TELVARO.Exit", which a copy lets through its message filter, so an elevated copy ends too (the
+; system drops a WM_CLOSE sent from a lower integrity level); lParam names our process. A copy
+; that does not answer 1 is an older version, which knows only WM_CLOSE. A copy is a top-level main window
 ; whose caption starts with "TELVARO ": an update is run over an older version, whose caption
 ; names that version, not ours. A copy that will not end is not killed: the user is asked, and a
 ; silent run fails rather than leave a half-updated folder.
@@ -116,6 +119,8 @@ Function ${PREFIX}EndRunningCopy
   Push $1
   Push $2
   Push $3
+  Push $4
+  Push $5
   retry:
   StrCpy $2 0 ; 1: a copy did not end in time
   StrCpy $3 0 ; the window asked to close last
@@ -124,9 +129,13 @@ Function ${PREFIX}EndRunningCopy
     ${IfThen} $0 = 0 ${|} ${ExitDo} ${|}
     ${If} $0 <> $3
       DetailPrint "Ending the running ${PRODUCT}"
-      ; One close request for each window: a second WM_CLOSE while the first is being handled
+      ; One close request for each window: a second one while the first is being handled
       ; would nest.
-      SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
+      System::Call 'user32::RegisterWindowMessageW(w "TELVARO.Exit") i .r1'
+      System::Call 'kernel32::GetCurrentProcessId() i .r4'
+      StrCpy $5 0
+      ${IfThen} $1 <> 0 ${|} SendMessage $0 $1 0 $4 $5 /TIMEOUT=5000 ${|}
+      ${IfThen} $5 <> 1 ${|} SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000 ${|}
       StrCpy $3 $0
       StrCpy $1 0
     ${EndIf}
@@ -161,12 +170,16 @@ Function ${PREFIX}EndRunningCopy
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
       "${PRODUCT} is still running. End it (its tray icon, Exit), then choose Retry." \
       /SD IDCANCEL IDRETRY retry
+    Pop $5
+    Pop $4
     Pop $3
     Pop $2
     Pop $1
     Pop $0
     Abort "${PRODUCT} is still running."
   ${EndIf}
+  Pop $5
+  Pop $4
   Pop $3
   Pop $2
   Pop $1

@@ -44,9 +44,25 @@ std::string Finders::ReadClassOnly(Hwnd h) {
   return UpToFirstNul(className);
 }
 
+// The sizes the finders match are the target program's own. Windows answers us, a per-monitor
+// DPI-aware caller, in physical pixels for a window that is not aware, so on a scaled display an
+// old program's 158 x 14 edit reads 237 x 21 at 150 %. Reading under the window's own awareness
+// gives its program's view; where the system has no awareness contexts the rectangle read is
+// converted instead.
+bool Finders::ReadOwnClientRect(Hwnd h, Rect* r) {
+  const DpiContext own = api_.GetWindowDpiAwarenessContext(h);
+  const DpiContext ours = own != 0 ? api_.SetThreadDpiAwarenessContext(own) : 0;
+  const bool read = api_.GetClientRect(h, r);
+  if (ours != 0) {
+    api_.SetThreadDpiAwarenessContext(ours);
+    return read;
+  }
+  return read && api_.PhysicalToLogicalClientRect(h, r);
+}
+
 bool Finders::ClientSizeIs(Hwnd h, int width, int height) {
   Rect r;
-  if (!api_.GetClientRect(h, &r)) return false;
+  if (!ReadOwnClientRect(h, &r)) return false;
   return r.right == width && r.bottom == height;
 }
 
@@ -151,7 +167,7 @@ bool Finders::FindNet2PhoneControls(Hwnd h) {
   const std::string className = ReadClassOnly(h);
   Rect r;
   if (className == "Edit") {
-    if (api_.GetClientRect(h, &r) && r.right > 96 && r.bottom == 15) found_.Net2PhoneEdit = h;
+    if (ReadOwnClientRect(h, &r) && r.right > 96 && r.bottom == 15) found_.Net2PhoneEdit = h;
   } else if (className == "Button" && ClientSizeIs(h, 59, 24)) {
     // Hang-up comes first in the dialer's child order, call second.
     Hwnd& field =

@@ -45,6 +45,7 @@ class Finders {
   };
   TitleAndClass ReadTitleAndClass(Hwnd h);
   std::string ReadClassOnly(Hwnd h);
+  bool ReadOwnClientRect(Hwnd h, Rect* r);
   bool ClientSizeIs(Hwnd h, int width, int height);
   bool FindVoipWindow(Hwnd h, const char* name, VoipWindows& fields);
   bool FindVoipControls(Hwnd h, VoipWindows& fields);

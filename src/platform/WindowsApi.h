@@ -18,6 +18,7 @@ using UInt = std::uint32_t;
 using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
 using LResult = std::intptr_t;
+using DpiContext = std::intptr_t;
 
 struct Rect {
   std::int32_t left = 0;
@@ -267,6 +268,25 @@ class WindowsApi {
                                  std::u16string* /*out*/) {
     return static_cast<long>(0x80070483);  // HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION)
   }
+
+  // --- Scaled displays --------------------------------------------------------------------------
+  // Windows answers a size query in the units of the calling thread's DPI awareness: a window of
+  // a program that is not DPI aware is stretched on a scaled display, and we, being per-monitor
+  // aware, read its client rectangle in physical pixels (DPI virtualization). A thread can take on
+  // another window's awareness for a while to read sizes as that window's program does.
+  // Contexts are opaque values (DPI_AWARENESS_CONTEXT); 0 where the system has none (before
+  // Windows 10 1607), and then PhysicalToLogicalClientRect does the conversion instead.
+  virtual DpiContext GetWindowDpiAwarenessContext(Hwnd /*hwnd*/) { return 0; }
+  // Returns the thread's previous context, or 0 when it could not be set.
+  virtual DpiContext SetThreadDpiAwarenessContext(DpiContext /*context*/) { return 0; }
+  // A client rectangle read in our (physical) pixels, turned into the window's own (logical)
+  // ones; false when the window cannot be converted.
+  virtual bool PhysicalToLogicalClientRect(Hwnd /*hwnd*/, Rect* /*rect*/) { return true; }
+
+  // --- A shared PC ------------------------------------------------------------------------------
+  // True when only administrators (and the system) can change the file and its folder: no user
+  // can put another program in its place. False when it cannot be told.
+  virtual bool OnlyAdministratorsCanReplace(const std::u16string& /*file*/) { return false; }
 
   // Dialogs: a message the user must read, returning the button pressed.
   virtual int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) = 0;

@@ -82,11 +82,16 @@ bool TDialbridge::SaveConfig() {
   return true;
 }
 
+bool MachineRunEntryAllowed(WindowsApi& api) {
+  return api.OnlyAdministratorsCanReplace(api.GetModuleFileNameW());
+}
+
 std::u16string RunValueFor(const std::u16string& programPath) {
   return programPath.find(u' ') == std::u16string::npos ? programPath : u"\"" + programPath + u"\"";
 }
 
-RunEntrySync SyncRunEntry(TMyRegistry& registry, const std::u16string& programPath, bool on) {
+RunEntrySync SyncRunEntry(TMyRegistry& registry, const std::u16string& programPath, bool on,
+                          bool machineEntryAllowed) {
   using Root = TMyRegistry::Root;
   registry.KeyName = kRunKey;
   registry.ValueName = kRunValueName;
@@ -94,6 +99,13 @@ RunEntrySync SyncRunEntry(TMyRegistry& registry, const std::u16string& programPa
   const std::optional<std::u16string> user = registry.ReadWideString(Root::User);
   const std::u16string wanted = RunValueFor(programPath);
   if (on) {
+    if (NamesProgram(machine, programPath) && !machineEntryAllowed) {
+      // Every user who logs on would start a file this user can replace.
+      if (registry.DeleteValue(Root::Machine) && user != wanted) {
+        registry.WriteWideString(Root::User, wanted);
+      }
+      return RunEntrySync::Done;
+    }
     if (NamesProgram(machine, programPath)) {
       // An entry with blanks written before quoting was used is rewritten where that is allowed.
       if (*machine != wanted) registry.WriteWideString(Root::Machine, wanted);
@@ -102,7 +114,7 @@ RunEntrySync SyncRunEntry(TMyRegistry& registry, const std::u16string& programPa
       return RunEntrySync::Done;
     }
     if (user == wanted) return RunEntrySync::Done;
-    if (!registry.WriteWideString(Root::Machine, wanted)) {
+    if (!machineEntryAllowed || !registry.WriteWideString(Root::Machine, wanted)) {
       registry.WriteWideString(Root::User, wanted);
     } else if (NamesProgram(user, programPath)) {
       registry.DeleteValue(Root::User);

@@ -47,8 +47,17 @@ enum class RunEntrySync {
 
 // Makes the Run entry match `on`: written with the program's path (in double quotes when it has a
 // blank, so Windows cannot start a shorter path first), or removed where it names this program.
-// The machine-wide entry is used where it can be written, else the user's; never both.
-RunEntrySync SyncRunEntry(TMyRegistry& registry, const std::u16string& programPath, bool on);
+// The machine-wide entry is used where it can be written, else the user's; never both. The
+// machine's entry starts the program for everyone who logs on, so it is written only when
+// `machineEntryAllowed` (no user can replace the program); one naming a program that a user can
+// replace is moved to the user's entry where it can be removed.
+RunEntrySync SyncRunEntry(TMyRegistry& registry, const std::u16string& programPath, bool on,
+                          bool machineEntryAllowed);
+
+// Whether the machine's Run entry may name this program: only when administrators alone can
+// replace it (a per-user install under %LOCALAPPDATA% can be replaced by its user, or by whatever
+// runs as that user).
+bool MachineRunEntryAllowed(WindowsApi& api);
 
 // The Run value for a program path: quoted when it holds a blank.
 std::u16string RunValueFor(const std::u16string& programPath);

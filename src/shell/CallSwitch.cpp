@@ -30,7 +30,9 @@ int HandOverCallEvent(WindowsApi& api, CallEvent event) {
   const UInt message = api.RegisterWindowMessageA(kCallEventMessage);
   if (message == 0) return kExitNoRunningCopy;
   // Posted, not sent: the running copy may be busy with a key, and the softphone waits for us.
-  if (!api.PostMessageA(running, message, static_cast<WParam>(event), 0)) {
+  // lParam says who hands it over, for an elevated copy to weigh.
+  if (!api.PostMessageA(running, message, static_cast<WParam>(event),
+                        static_cast<LParam>(api.GetCurrentProcessId()))) {
     return kExitNoRunningCopy;
   }
   return kExitHandedOver;

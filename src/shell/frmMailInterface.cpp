@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/SenderIntegrity.h"
 #include "shell/CallSwitch.h"
 
 namespace telvaro {
@@ -24,7 +25,8 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
           api, TargetFields{FTargetTitle, FTargetClass}, [this] { ShowTargetNotRunning(); },
           [this](const char* suffix) { ShowTargetProblem(suffix); }),
       showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)),
-      callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)) {}
+      callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)),
+      exitMessage_(api.RegisterWindowMessageA(kExitMessage)) {}
 
 TMainForm::~TMainForm() = default;
 
@@ -41,7 +43,8 @@ void TMainForm::FormCreate() {
     CreateSkypeClient();
     AppConfig->LoadConfig();
     FStartAutoRun = AppConfig->AutoRun;
-    SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), FStartAutoRun);
+    SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), FStartAutoRun,
+                 MachineRunEntryAllowed(api_));
     view_.SetAutoRunChecked(FStartAutoRun);
     for (const TPhoneAppUnit& row : Apps) view_.AddAppItem(row.DisplayName);
     // A stored index outside the table would select no row: fall back to the first (Skype).
@@ -100,7 +103,7 @@ void TMainForm::FormClose(bool mayAskUser) {
   const int selected = view_.SelectedAppIndex();
   const bool autoRun = view_.AutoRunChecked();
   if (selected == FStartAppIndex && autoRun == FStartAutoRun) return;
-  if (SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), autoRun) ==
+  if (SyncRunEntry(*FRegistry, api_.GetModuleFileNameW(), autoRun, MachineRunEntryAllowed(api_)) ==
           RunEntrySync::MachineEntryNeedsAdministrator &&
       mayAskUser) {
     // Said when the user turns it off, not at every start: the choice is saved all the same.
@@ -211,7 +214,16 @@ bool TMainForm::Dispatch(TMessage& message) {
     return true;
   }
   if (message.Msg == callEventMessage_ && callEventMessage_ != 0) {
-    if (!shutDown_) MicroSipCallEvent(message.wParam);
+    // lParam names the handing-over process (`--call`).
+    if (!shutDown_ && SenderMayAct(api_, static_cast<std::uint32_t>(message.lParam))) {
+      MicroSipCallEvent(message.wParam);
+    }
+    return true;
+  }
+  if (message.Msg == exitMessage_ && exitMessage_ != 0) {
+    if (shutDown_ || !SenderMayAct(api_, static_cast<std::uint32_t>(message.lParam))) return true;
+    message.Result = 1;
+    Close();
     return true;
   }
   // The four auxiliary handset messages are taken and ignored.

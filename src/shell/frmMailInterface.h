@@ -32,6 +32,10 @@ inline constexpr const char* kApplicationTitle = "TELVARO";
 inline constexpr const char* kInstanceMutexName = "DIALBRIDGE";
 // Registered message by which a second copy asks the running one to show its window.
 inline constexpr const char* kShowMainWindowMessage = "TELVARO.ShowMainWindow";
+// Registered message by which the setup program ends a running copy, as "E&xit" does; the answer
+// is 1 when the copy ends. An elevated copy never gets a lower program's WM_CLOSE (UIPI), but lets
+// this one through its message filter; lParam names the sender's process.
+inline constexpr const char* kExitMessage = "TELVARO.Exit";
 
 // The application object: it owns the Skype client, which outlives the main window.
 struct TApplication {
@@ -66,6 +70,7 @@ class TMainForm {
   UInt ShowMainWindowMessage() const { return showMainWindowMessage_; }
   // The road by which `telvaro.exe --call` hands MicroSIP's call events over.
   UInt CallEventMessage() const { return callEventMessage_; }
+  UInt ExitMessage() const { return exitMessage_; }
 
   // The message map; true when one of its handlers took the message.
   bool Dispatch(TMessage& message);
@@ -185,6 +190,7 @@ class TMainForm {
   Techniques techniques_;
   UInt showMainWindowMessage_ = 0;
   UInt callEventMessage_ = 0;
+  UInt exitMessage_ = 0;
   int shownAppItem_ = -1;  // the combo box item whose text is shown
   bool shutDown_ = false;
   // Key messages that came while a key was being handled, in the order they came.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/SenderIntegrity.h"
+
 namespace telvaro {
 
 namespace {
@@ -116,12 +118,12 @@ bool TSkypeControl::SendCommand(const std::string& command) {
 bool TSkypeControl::MainWindowHook(TMessage& message) {
   // While detached FApiWindow is null, and a null sender must not pass for Skype.
   if (message.Msg == win::WM_COPYDATA && FApiWindow != 0 &&
-      static_cast<Hwnd>(message.wParam) == FApiWindow) {
+      static_cast<Hwnd>(message.wParam) == FApiWindow && SenderWindowMayAct(api_, FApiWindow)) {
     ReceiveCopyData(message);
     message.Result = 1;
     return true;
   }
-  if (message.Msg == FAttachMsg) {
+  if (message.Msg == FAttachMsg && SenderWindowMayAct(api_, static_cast<Hwnd>(message.wParam))) {
     return HandleAttachStatus(static_cast<Hwnd>(message.wParam), message.lParam);
   }
   return false;

@@ -80,6 +80,21 @@ TEST_F(Lifecycle, TheSessionsEndStoresAChangedRowAndReleasesTheHandsetInOrder) {
   EXPECT_EQ(HandsetCalls(), calls) << "nothing more after the session's end";
 }
 
+// The setup program's road: the registered request ends the copy as "Exit" does, and says so.
+TEST_F(Lifecycle, TheSetupProgramsExitRequestEndsTheCopyLikeExit) {
+  Process& program = LaunchTelvaro();
+  ASSERT_TRUE(program.Valid());
+  PlugIn(program.Id());
+  ChooseRow(5);
+  const UINT exitRequest = RegisterWindowMessageA("TELVARO.Exit");
+  EXPECT_EQ(SendWithTimeout(Main(), exitRequest, 0, static_cast<LPARAM>(GetCurrentProcessId())),
+            std::optional<DWORD_PTR>(1));
+  EXPECT_EQ(program.WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_EQ(ReadRegString(Hive::LocalMachine, kSettingsKey, "CurrentAppIndex"), "5");
+  EXPECT_THAT(HandsetCalls(), ElementsAre("CloseDevice", kStartDetectionCall, "StartKeyScan",
+                                          "StopKeyScan", "StopBuzzer", "CloseDevice"));
+}
+
 TEST_F(Lifecycle, ACancelledSessionEndKeepsTheProgramRunning) {
   Process& program = LaunchTelvaro();
   ASSERT_TRUE(program.Valid());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace telvaro::sim {
 
@@ -40,6 +41,7 @@ const char* const kQueryPrefixes[] = {
     "GetWindowThreadProcessId",
     "GetCurrentProcessId",
     "GetProcessIntegrityLevel",
+    "OnlyAdministratorsCanReplace",
     "RegQueryValueExW",
     "GetModuleFileNameW",
     "GetAsyncKeyState",
@@ -456,7 +458,8 @@ bool SimDesktop::GetClientRect(Hwnd hwnd, Rect* rect) {
   Record("GetClientRect(" + Label(hwnd) + ")");
   if (!Exists(hwnd) || windows_.at(hwnd).clientRectFails || rect == nullptr) return false;
   const SimWindow& w = windows_.at(hwnd);
-  *rect = Rect{0, 0, w.clientWidth, w.clientHeight};
+  *rect = Rect{0, 0, AsReadBy(hwnd, w.clientWidth, threadContext_),
+               AsReadBy(hwnd, w.clientHeight, threadContext_)};
   return true;
 }
 
@@ -1123,6 +1126,48 @@ long SimDesktop::AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const
   if (str != win::ASSOCSTR_COMMAND || it == protocolHandlers.end()) return kNoAssociation;
   if (out != nullptr) *out = Widen(it->second);
   return win::S_OK;
+}
+
+// --- Scaled displays ----------------------------------------------------------------------------
+
+int SimDesktop::DpiOf(DpiContext context) const {
+  const bool unaware = context == kDpiUnaware || context == -5;  // -5: unaware, GDI-scaled
+  return unaware ? 96 : 96 * scalePercent_ / 100;
+}
+
+DpiContext SimDesktop::AwarenessOf(Hwnd h) const {
+  auto it = awareness_.find(TopLevelOf(h));
+  return it != awareness_.end() ? it->second : kDpiUnaware;
+}
+
+int SimDesktop::AsReadBy(Hwnd h, int length, DpiContext reader) const {
+  // MulDiv's rounding: half away from zero.
+  const int from = DpiOf(AwarenessOf(h));
+  return (length * DpiOf(reader) * 2 + from) / (2 * from);
+}
+
+DpiContext SimDesktop::GetWindowDpiAwarenessContext(Hwnd hwnd) {
+  return hasDpiContexts && Exists(hwnd) ? AwarenessOf(hwnd) : 0;
+}
+
+DpiContext SimDesktop::SetThreadDpiAwarenessContext(DpiContext context) {
+  if (!hasDpiContexts || context > -1 || context < -5) return 0;
+  return std::exchange(threadContext_, context);
+}
+
+bool SimDesktop::PhysicalToLogicalClientRect(Hwnd hwnd, Rect* rect) {
+  if (!Exists(hwnd)) return false;
+  // Physical pixels are those of a per-monitor-aware reader; the window's own are its program's.
+  const int physical = DpiOf(kDpiPerMonitorV2);
+  const int own = DpiOf(AwarenessOf(hwnd));
+  auto toOwn = [&](int v) { return (v * own * 2 + physical) / (2 * physical); };
+  *rect = Rect{0, 0, toOwn(rect->right), toOwn(rect->bottom)};
+  return true;
+}
+
+bool SimDesktop::OnlyAdministratorsCanReplace(const std::u16string& file) {
+  Record("OnlyAdministratorsCanReplace(\"" + Utf8(file) + "\")");
+  return programAdminOnly;
 }
 
 }  // namespace telvaro::sim

@@ -18,6 +18,9 @@ namespace telvaro::sim {
 
 class SimDesktop;
 
+// The display scales the finder and key tables run at.
+inline constexpr int kDisplayScales[] = {100, 125, 150, 200};
+
 // Behaviour attached to a window: sees every sent and delivered posted message; returns the
 // result. `handled` false lets the default handling (text, close, Edit, Button) run.
 using WindowBehaviour =
@@ -286,6 +289,40 @@ class SimDesktop : public WindowsApi {
                          const char16_t* extra, std::u16string* out) override;
   // The UTF-16 text of a WM_COPYDATA a behaviour receives (up to cbData or its NUL).
   static std::u16string CopyDataWide(LParam lParam);
+
+  // --- Scaled displays (DPI virtualization) -----------------------------------------------------
+  // One monitor whose scale is also the system's. A window has its program's DPI awareness (the
+  // top-level window's; the old softphones are not aware, the default); GetClientRect answers in
+  // the units of the calling thread's awareness, which starts as ours, per-monitor aware. So at
+  // 150 % an unaware program's 158 x 14 edit reads 237 x 21 unless the thread reads as unaware.
+  // Messages are not virtualized: a click's lParam reaches the window as sent.
+  static constexpr DpiContext kDpiUnaware = -1;
+  static constexpr DpiContext kDpiSystemAware = -2;
+  static constexpr DpiContext kDpiPerMonitorV2 = -4;
+  void SetDisplayScale(int percent) { scalePercent_ = percent; }
+  void SetDpiAwareness(Hwnd topLevel, DpiContext context) { awareness_[topLevel] = context; }
+  // false: a system before awareness contexts (Windows 8.1, 7), where only the conversion of
+  // points is offered.
+  bool hasDpiContexts = true;
+  DpiContext GetWindowDpiAwarenessContext(Hwnd hwnd) override;
+  DpiContext SetThreadDpiAwarenessContext(DpiContext context) override;
+  bool PhysicalToLogicalClientRect(Hwnd hwnd, Rect* rect) override;
+  DpiContext ThreadDpiContext() const { return threadContext_; }
+
+  // --- A shared PC ------------------------------------------------------------------------------
+  // Whether the program's file and folder can be changed by administrators alone (an install under
+  // Program Files) or also by its user (under %LOCALAPPDATA%).
+  bool programAdminOnly = true;
+  bool OnlyAdministratorsCanReplace(const std::u16string& file) override;
+
+ private:
+  int DpiOf(DpiContext context) const;
+  DpiContext AwarenessOf(Hwnd h) const;
+  // A length of `h`'s program, as a thread of `reader`'s awareness reads it.
+  int AsReadBy(Hwnd h, int length, DpiContext reader) const;
+  int scalePercent_ = 100;
+  std::map<Hwnd, DpiContext> awareness_;  // by top-level window
+  DpiContext threadContext_ = kDpiPerMonitorV2;
 
  private:
   struct RegKey {

@@ -138,6 +138,13 @@ const std::vector<FinderCase>& FinderCases() {
          return w;
        },
        [](const FoundWindows& f, const std::vector<Hwnd>& w) { EXPECT_EQ(f.IcqPhoneEdit, w[0]); }},
+      {"an aware program's edit is read in its own pixels", app::IcqPhone,
+       &Finders::FindIcqPhoneEdit, false,
+       [](SimDesktop& d, Hwnd p) {
+         d.SetDpiAwareness(p, SimDesktop::kDpiSystemAware);
+         return std::vector<Hwnd>{d.AddEdit(p, "", 158, 14)};
+       },
+       [](const FoundWindows& f, const std::vector<Hwnd>& w) { EXPECT_EQ(f.IcqPhoneEdit, w[0]); }},
       {"Yahoo keypad and the alternating buttons", app::YahooCallCenter,
        &Finders::FindYahooToolbars, false,
        [](SimDesktop& d, Hwnd p) {
@@ -211,30 +218,42 @@ const std::vector<FinderCase>& FinderCases() {
   return cases;
 }
 
+// The softphones are not DPI aware: on a scaled display, with or without the system's awareness
+// contexts, the finders must see the sizes the softphone itself works with.
+void RunFinderCase(const FinderCase& c, int scale, bool dpiContexts) {
+  SCOPED_TRACE(::testing::Message() << c.name << " at " << scale << " %"
+                                    << (dpiContexts ? "" : " without awareness contexts"));
+  SimDesktop desktop;
+  desktop.SetDisplayScale(scale);
+  desktop.hasDpiContexts = dpiContexts;
+  FoundWindows found;
+  std::int32_t appCode = c.appCode;
+  Finders finders(desktop, found, appCode);
+  const Hwnd parent = c.topLevel ? 0 : desktop.AddWindow("Parent", "parent");
+  const std::vector<Hwnd> windows = c.build(desktop, parent);
+  int visits = 0;
+  auto proc = [&](Hwnd h) {
+    ++visits;
+    return (finders.*c.finder)(h);
+  };
+  for (int run = 0; run < c.runs; ++run) {
+    if (c.topLevel) {
+      EXPECT_TRUE(desktop.EnumWindows(proc));
+    } else {
+      EXPECT_TRUE(desktop.EnumChildWindows(parent, proc));
+    }
+  }
+  EXPECT_EQ(visits, c.runs * static_cast<int>(windows.size()));
+  c.check(found, windows);
+  EXPECT_TRUE(desktop.Effects().empty());
+  EXPECT_EQ(desktop.ThreadDpiContext(), SimDesktop::kDpiPerMonitorV2);
+}
+
 TEST(Finders, MatchAndFillTheFoundWindows) {
   for (const FinderCase& c : FinderCases()) {
-    SCOPED_TRACE(c.name);
-    SimDesktop desktop;
-    FoundWindows found;
-    std::int32_t appCode = c.appCode;
-    Finders finders(desktop, found, appCode);
-    const Hwnd parent = c.topLevel ? 0 : desktop.AddWindow("Parent", "parent");
-    const std::vector<Hwnd> windows = c.build(desktop, parent);
-    int visits = 0;
-    auto proc = [&](Hwnd h) {
-      ++visits;
-      return (finders.*c.finder)(h);
-    };
-    for (int run = 0; run < c.runs; ++run) {
-      if (c.topLevel) {
-        EXPECT_TRUE(desktop.EnumWindows(proc));
-      } else {
-        EXPECT_TRUE(desktop.EnumChildWindows(parent, proc));
-      }
+    for (int scale : sim::kDisplayScales) {
+      for (bool dpiContexts : {true, false}) RunFinderCase(c, scale, dpiContexts);
     }
-    EXPECT_EQ(visits, c.runs * static_cast<int>(windows.size()));
-    c.check(found, windows);
-    EXPECT_TRUE(desktop.Effects().empty());
   }
 }
 

@@ -280,7 +280,7 @@ TEST(CallSwitch, PostsTheEventToTheRunningCopyWithoutTheMutex) {
     EXPECT_EQ(desktop.Effects(), (std::vector<std::string>{
                                      "FindWindowA(\"TMainForm\", \"TELVARO 1.3.0\") = Running",
                                      "RegisterWindowMessageA(\"TELVARO.CallEvent\") = " + message,
-                                     "PostMessageA(Running, " + message + ", 0x3, 0x00000000)"}));
+                                     "PostMessageA(Running, " + message + ", 0x3, 0x00000001)"}));
     EXPECT_FALSE(desktop.HasMutex("DIALBRIDGE"));
   }
   {

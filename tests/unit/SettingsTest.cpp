@@ -259,7 +259,7 @@ TEST(RegistryViews, BothBuildsKeepSettingsAndRunEntryInThe32BitView) {
     config.CurrentAppIndex = 6;
     config.SaveConfig();
     TMyRegistry registry(desktop);
-    SyncRunEntry(registry, u"C:\\T\\telvaro.exe", true);
+    SyncRunEntry(registry, u"C:\\T\\telvaro.exe", true, true);
     EXPECT_EQ(desktop.RegString(kHklm, kSettings, "CurrentAppIndex"), "6") << c.name;
     EXPECT_EQ(desktop.RegString(kHklm, kRun, "Dialbridge"), "C:\\T\\telvaro.exe") << c.name;
     if (c.windows64) {
@@ -411,6 +411,7 @@ struct RunCase {
   std::optional<std::u16string> userAfter;
   int writes;  // RegSetValueExW calls
   RunEntrySync result = RunEntrySync::Done;
+  bool adminOnly = true;  // only administrators can replace the program
 };
 
 TEST(SyncRunEntry, KeepsOneEntryThatNamesTheProgramQuotedWhereItHasBlanks) {
@@ -456,6 +457,19 @@ TEST(SyncRunEntry, KeepsOneEntryThatNamesTheProgramQuotedWhereItHasBlanks) {
        kQuoted, none, 0, RunEntrySync::MachineEntryNeedsAdministrator},
       {"off, read-only machine holds another", kBlankPath, false, false, moved, none, moved, none,
        0},
+      // A program its user can replace never gets the entry that starts it for everyone.
+      {"on, replaceable: the user's entry", kBlankPath, true, true, none, none, none, kQuoted, 1,
+       RunEntrySync::Done, false},
+      {"on, replaceable, machine ours: moved to the user's", kBlankPath, true, true, kQuoted, none,
+       none, kQuoted, 1, RunEntrySync::Done, false},
+      {"on, replaceable, machine and user ours: the machine's goes", kBlankPath, true, true,
+       kQuoted, kQuoted, none, kQuoted, 0, RunEntrySync::Done, false},
+      {"on, replaceable, read-only machine ours: left, no second", kBlankPath, true, false, kQuoted,
+       none, kQuoted, none, 0, RunEntrySync::Done, false},
+      {"on, replaceable, machine holds another: stays", kBlankPath, true, true, moved, none, moved,
+       kQuoted, 1, RunEntrySync::Done, false},
+      {"off, replaceable, machine ours removed", kBlankPath, false, true, kQuoted, none, none, none,
+       0, RunEntrySync::Done, false},
   };
   for (const RunCase& c : cases) {
     SimDesktop desktop;
@@ -464,7 +478,7 @@ TEST(SyncRunEntry, KeepsOneEntryThatNamesTheProgramQuotedWhereItHasBlanks) {
     desktop.CreateRegKey(kHklm, kRun);
     if (!c.machineWritable) desktop.DenyFullAccess(kHklm);
     TMyRegistry registry(desktop);
-    EXPECT_EQ(SyncRunEntry(registry, c.path, c.on), c.result) << c.name;
+    EXPECT_EQ(SyncRunEntry(registry, c.path, c.on, c.adminOnly), c.result) << c.name;
     auto value = [&](Hkey root) -> std::optional<std::u16string> {
       if (!desktop.HasRegValue(root, kRun, "Dialbridge")) return std::nullopt;
       return desktop.RegWideString(root, kRun, "Dialbridge");
@@ -481,7 +495,7 @@ TEST(SyncRunEntry, KeepsOneEntryThatNamesTheProgramQuotedWhereItHasBlanks) {
 TEST(SyncRunEntry, WritesAUtf16RegSzWithItsNulCountedAndRaisesWhenTheWriteIsRefused) {
   SimDesktop desktop;
   TMyRegistry registry(desktop);
-  SyncRunEntry(registry, u"C:\\T\\telvaro.exe", true);
+  SyncRunEntry(registry, u"C:\\T\\telvaro.exe", true, true);
   const SimDesktop::RegValue* value = desktop.FindRegValue(kHklm, kRun, "Dialbridge");
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->type, win::REG_SZ);
@@ -499,7 +513,7 @@ TEST(SyncRunEntry, WritesAUtf16RegSzWithItsNulCountedAndRaisesWhenTheWriteIsRefu
   refusing.RefuseSetValue("Dialbridge");
   TMyRegistry refused(refusing);
   try {
-    SyncRunEntry(refused, u"C:\\T\\telvaro.exe", true);
+    SyncRunEntry(refused, u"C:\\T\\telvaro.exe", true, true);
     ADD_FAILURE() << "no error";
   } catch (const RegistryError& e) {
     EXPECT_STREQ(e.what(), "Failed to set data for 'Dialbridge'");
@@ -510,22 +524,26 @@ TEST(SyncRunEntry, WritesAUtf16RegSzWithItsNulCountedAndRaisesWhenTheWriteIsRefu
 TEST(SyncRunEntry, NamesAPathOutsideTheAnsiCodePageExactly) {
   // A folder in Cyrillic letters: the ANSI spelling of this path names no file.
   const std::u16string path = u"C:\\Users\\\u0410\u043D\u043D\u0430\\telvaro.exe";
+  // Under the user's own folder the program is the user's to replace: the user's entry.
   sim::TestProgram p(false);
   p.desktop.wideModulePath = path;
+  p.desktop.programAdminOnly = false;
   ASSERT_EQ(p.desktop.GetModuleFileNameA(), "C:\\Users\\????\\telvaro.exe");
   p.form.FormCreate();
-  EXPECT_EQ(p.desktop.RegWideString(kHklm, kRun, "Dialbridge"), path);
+  EXPECT_EQ(p.desktop.RegWideString(kHkcu, kRun, "Dialbridge"), path);
+  EXPECT_FALSE(p.desktop.HasRegValue(kHklm, kRun, "Dialbridge"));
 
   sim::TestProgram restarted(false);
   restarted.desktop.CopyRegistryFrom(p.desktop);
   restarted.desktop.wideModulePath = path;
+  restarted.desktop.programAdminOnly = false;
   restarted.form.FormCreate();
   for (const std::string& line : restarted.desktop.Trace()) {
     EXPECT_NE(line.rfind("RegSetValueEx", 0), 0u) << "the entry already names us: " << line;
   }
   restarted.view.autoRun = false;
   restarted.form.FormClose();
-  EXPECT_FALSE(restarted.desktop.HasRegValue(kHklm, kRun, "Dialbridge"));
+  EXPECT_FALSE(restarted.desktop.HasRegValue(kHkcu, kRun, "Dialbridge"));
 }
 
 TEST(FormClose, TellsTheUserOnceThatOnlyAnAdministratorCanTurnTheMachineEntryOff) {

@@ -50,5 +50,32 @@ TEST(SimDesktop, PostsToWindowZeroAreQueuedAndToGoneWindowsFail) {
   EXPECT_EQ(desktop.PostedCount(), 0u);
 }
 
+// DPI virtualization: what a thread of each awareness reads of a 158 x 14 client area at 150 %.
+TEST(SimDesktop, ClientSizesAreReadInTheCallersDpiUnits) {
+  struct Case {
+    DpiContext window, reader;
+    int width, height;
+  };
+  const Case cases[] = {
+      {SimDesktop::kDpiUnaware, SimDesktop::kDpiPerMonitorV2, 237, 21},
+      {SimDesktop::kDpiUnaware, SimDesktop::kDpiSystemAware, 237, 21},
+      {SimDesktop::kDpiUnaware, SimDesktop::kDpiUnaware, 158, 14},
+      {SimDesktop::kDpiSystemAware, SimDesktop::kDpiPerMonitorV2, 158, 14},
+      {SimDesktop::kDpiPerMonitorV2, SimDesktop::kDpiUnaware, 105, 9},
+  };
+  for (const Case& c : cases) {
+    SimDesktop desktop;
+    desktop.SetDisplayScale(150);
+    const Hwnd top = desktop.AddWindow("A", "a");
+    desktop.SetDpiAwareness(top, c.window);
+    const Hwnd edit = desktop.AddEdit(top, "", 158, 14);
+    desktop.SetThreadDpiAwarenessContext(c.reader);
+    Rect r;
+    ASSERT_TRUE(desktop.GetClientRect(edit, &r));
+    EXPECT_EQ(r.right, c.width) << c.window << " read by " << c.reader;
+    EXPECT_EQ(r.bottom, c.height) << c.window << " read by " << c.reader;
+  }
+}
+
 }  // namespace
 }  // namespace telvaro

@@ -34,6 +34,7 @@ constexpr long long kKeyReadEnum = telvaro::win::KEY_READ_ENUM;
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -517,6 +518,126 @@ long RealWindowsApi::AssocQueryStringW(std::uint32_t flags, std::uint32_t str,
     out->assign(text.begin(), end == std::wstring::npos ? text.end() : text.begin() + end);
   }
   return S_OK;
+}
+
+// --- Scaled displays ----------------------------------------------------------------------------
+// Resolved at run time: the contexts came with Windows 10 1607, the per-monitor conversion with
+// Windows 8.1; before that PhysicalToLogicalPoint (Vista) converts for a system-aware caller.
+
+namespace {
+
+template <typename Function>
+Function User32Export(const char* name) {
+  HMODULE user32 = ::GetModuleHandleA("user32.dll");
+  if (user32 == nullptr) return nullptr;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wcast-function-type"
+  return reinterpret_cast<Function>(::GetProcAddress(user32, name));
+#pragma GCC diagnostic pop
+}
+
+using GetWindowContextFn = HANDLE(WINAPI*)(HWND);
+using SetThreadContextFn = HANDLE(WINAPI*)(HANDLE);
+using ConvertPointFn = BOOL(WINAPI*)(HWND, LPPOINT);
+
+}  // namespace
+
+DpiContext RealWindowsApi::GetWindowDpiAwarenessContext(Hwnd hwnd) {
+  static const auto get = User32Export<GetWindowContextFn>("GetWindowDpiAwarenessContext");
+  return get != nullptr ? reinterpret_cast<DpiContext>(get(ToHwnd(hwnd))) : 0;
+}
+
+DpiContext RealWindowsApi::SetThreadDpiAwarenessContext(DpiContext context) {
+  static const auto set = User32Export<SetThreadContextFn>("SetThreadDpiAwarenessContext");
+  if (set == nullptr || context == 0) return 0;
+  return reinterpret_cast<DpiContext>(set(reinterpret_cast<HANDLE>(context)));
+}
+
+bool RealWindowsApi::PhysicalToLogicalClientRect(Hwnd hwnd, Rect* rect) {
+  static const auto perMonitor =
+      User32Export<ConvertPointFn>("PhysicalToLogicalPointForPerMonitorDPI");
+  static const auto systemWide = User32Export<ConvertPointFn>("PhysicalToLogicalPoint");
+  const ConvertPointFn convert = perMonitor != nullptr ? perMonitor : systemWide;
+  if (convert == nullptr) return true;  // before Vista nothing is scaled
+  // The conversion works on screen points, so both corners of the client area travel.
+  POINT corners[2] = {{0, 0}, {rect->right, rect->bottom}};
+  for (POINT& corner : corners) {
+    if (::ClientToScreen(ToHwnd(hwnd), &corner) == FALSE) return false;
+    if (convert(ToHwnd(hwnd), &corner) == FALSE) return false;
+  }
+  *rect = Rect{0, 0, corners[1].x - corners[0].x, corners[1].y - corners[0].y};
+  return true;
+}
+
+// --- A shared PC -------------------------------------------------------------------------------
+
+namespace {
+
+// Rights that let their holder put other bytes where the program is: write or append to it,
+// delete or rename it, add files to or delete them from its folder, or take the object over.
+constexpr ACCESS_MASK kReplaceRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD |
+                                       DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                       GENERIC_ALL;
+
+bool IsTrustedInstaller(PSID sid) {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID installer = nullptr;
+  if (::AllocateAndInitializeSid(&nt, 6, SECURITY_SERVICE_ID_BASE_RID, 956008885, 3418522649,
+                                 1831038044, 1853292631, 2271478464, &installer) == FALSE) {
+    return false;
+  }
+  const bool same = ::EqualSid(sid, installer) != FALSE;
+  ::FreeSid(installer);
+  return same;
+}
+
+bool IsAdministrative(PSID sid) {
+  return ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid) != FALSE ||
+         ::IsWellKnownSid(sid, WinLocalSystemSid) != FALSE || IsTrustedInstaller(sid);
+}
+
+// The owner may always rewrite the access list, so it must be administrative too. Denials are not
+// weighed: reading too much into them could only call a folder safe that is not.
+bool OnlyAdministratorsCanChange(const std::wstring& path) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  // No access list at all lets everyone in.
+  bool adminOnly = owner != nullptr && dacl != nullptr && IsAdministrative(owner);
+  for (DWORD i = 0; adminOnly && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (::GetAce(dacl, i, &ace) == FALSE) {
+      adminOnly = false;
+      break;
+    }
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;  // for what is created inside
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+      adminOnly = false;  // a kind of grant not read here
+      break;
+    }
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if ((allowed->Mask & kReplaceRights) != 0 && !IsAdministrative(&allowed->SidStart)) {
+      adminOnly = false;
+    }
+  }
+  ::LocalFree(descriptor);
+  return adminOnly;
+}
+
+}  // namespace
+
+bool RealWindowsApi::OnlyAdministratorsCanReplace(const std::u16string& file) {
+  const std::wstring path(file.begin(), file.end());
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return false;
+  return OnlyAdministratorsCanChange(path) && OnlyAdministratorsCanChange(path.substr(0, slash));
 }
 
 }  // namespace telvaro

@@ -75,6 +75,11 @@ class RealWindowsApi final : public WindowsApi {
   long AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const char16_t* assoc,
                          const char16_t* extra, std::u16string* out) override;
 
+  DpiContext GetWindowDpiAwarenessContext(Hwnd hwnd) override;
+  DpiContext SetThreadDpiAwarenessContext(DpiContext context) override;
+  bool PhysicalToLogicalClientRect(Hwnd hwnd, Rect* rect) override;
+  bool OnlyAdministratorsCanReplace(const std::u16string& file) override;
+
  private:
   // Waits until the actions queued to queuedTo_'s thread have been handled (RealWindowsApi.cpp).
   void SettleQueuedActions();

@@ -122,6 +122,8 @@ bool Win32MainWindow::Create(TMainForm& form) {
     AllowMessageThroughFilter(window_, skype);
   }
   AllowMessageThroughFilter(window_, form_->CallEventMessage());
+  // The setup program's request to end: its WM_CLOSE would not pass.
+  AllowMessageThroughFilter(window_, form_->ExitMessage());
   CreateControls();
   ApplyDpi(DpiForWindow(window_));
   // The window starts in the notification area: only the tray icon shows.

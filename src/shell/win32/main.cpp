@@ -11,6 +11,7 @@
 #include "shell/win32/Win32MainWindow.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <windows.h>
 
 #include <shellapi.h>
@@ -54,10 +55,29 @@ void WriteToStandardError(const char* text) {
   if (ownHandle) CloseHandle(error);
 }
 
+// The shell's extensions that ShellExecuteExW may load (a tel: handler among them) need COM on
+// the calling thread, in a single-threaded apartment, as a window's thread has.
+class ComApartment {
+ public:
+  ComApartment()
+      : initialised_(
+            SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+  }
+  ~ComApartment() {
+    if (initialised_) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialised_;
+};
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace telvaro;
+  const ComApartment com;
   RealWindowsApi api;
   // A command-line switch is handed to the running copy: nothing of our own starts.
   const CommandLineSwitches switches = ParseCommandLine(Arguments());
