@@ -24,7 +24,11 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
           api, TargetFields{FTargetTitle, FTargetClass}, [this] { ShowTargetNotRunning(); },
           [this](const char* suffix) { ShowTargetProblem(suffix); }),
       showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)),
-      callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)) {}
+      callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)) {
+  for (HandsetSource* source : handset_.All()) {
+    source->SetHookSwitchLeftToApp([this] { return HookSwitchLeftToApp(); });
+  }
+}
 
 TMainForm::~TMainForm() = default;
 

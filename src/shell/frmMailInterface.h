@@ -88,6 +88,10 @@ class TMainForm {
 
   // Handset.
   void StartHandsetDetection();
+  // Whether the selected application drives USB phones' hook switch and ringer itself (MicroSIP
+  // with its headset support on), so that the HID devices give it neither; said once in the
+  // status line each time it starts to hold (handset/HidHookOwner.cpp).
+  bool HookSwitchLeftToApp();
   void WMDeviceChange(TMessage& message);
   void WMHandsetKeyDown(TMessage& message);
   void WMHandsetKeyUp(TMessage& message);
@@ -181,6 +185,7 @@ class TMainForm {
   UInt callEventMessage_ = 0;
   int shownAppItem_ = -1;  // the combo box item whose text is shown
   bool shutDown_ = false;
+  bool hookLeftToAppSaid_ = false;
 };
 
 // The single-instance guard: true when another copy runs (it was asked to show its window).
