@@ -218,8 +218,8 @@ void HidHandsetSource::Ring(Device& device, bool on) {
 }
 
 void HidHandsetSource::RetryRingerOff() {
-  const bool pending = std::any_of(devices_.begin(), devices_.end(),
-                                   [](const auto& d) { return d->offPending; });
+  const bool pending =
+      std::any_of(devices_.begin(), devices_.end(), [](const auto& d) { return d->offPending; });
   if (!pending || (ringing_ && !deferring_ && !HookLeftToApp())) return;
   for (auto& device : devices_) {
     if (device->offPending) Ring(*device, false);

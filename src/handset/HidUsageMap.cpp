@@ -48,9 +48,9 @@ constexpr std::array kTable{
     // telephony collection nothing else reads it (the system's volume keys are read from
     // consumer-control collections), so it is reported as the volume keys, which move through
     // the lists where a list is what Up and Down browse.
-    HidKeyRow{Consumer(0x42), HidKeyRole::Key, kUpKeyCode},                      // Menu Up
-    HidKeyRow{Consumer(0x43), HidKeyRole::Key, kDownKeyCode},                    // Menu Down
-    HidKeyRow{Consumer(0xE9), HidKeyRole::UpDownFallback, kVolumeUpKeyCode},     // Volume Incr.
+    HidKeyRow{Consumer(0x42), HidKeyRole::Key, kUpKeyCode},                     // Menu Up
+    HidKeyRow{Consumer(0x43), HidKeyRole::Key, kDownKeyCode},                   // Menu Down
+    HidKeyRow{Consumer(0xE9), HidKeyRole::UpDownFallback, kVolumeUpKeyCode},    // Volume Incr.
     HidKeyRow{Consumer(0xEA), HidKeyRole::UpDownFallback, kVolumeDownKeyCode},  // Volume Decr.
 };
 
@@ -73,7 +73,7 @@ constexpr std::array kRingers{Telephony(0x9E), HidUsage{hid::kLedPage, 0x18}};
 std::span<const HidKeyRow> HidKeyTable() { return kTable; }
 
 bool VolumeKeysBrowse(std::int32_t appCode) {
-  constexpr std::array kBrowsing{app::Skype,      app::Msn70,      app::Msn75,
+  constexpr std::array kBrowsing{app::Skype,      app::Msn70,     app::Msn75,
                                  app::VoipBuster, app::VoipStunt, app::VoipCheap};
   return std::find(kBrowsing.begin(), kBrowsing.end(), appCode) != kBrowsing.end();
 }

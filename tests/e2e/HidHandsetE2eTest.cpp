@@ -328,13 +328,15 @@ TEST_F(HidRealDevices, TheCx300RecordingDialsEveryKeyOnceInOrder) {
   // Dial bit the phone adds to it.
   ASSERT_NO_FATAL_FAILURE(Replay(kCx300Recording, 0, 27, 400));
   Lines expected;
-  for (char key : std::string("0123456789*#0")) expected = expected + KeysThenClickForHash(Keypad(key), "");
+  for (char key : std::string("0123456789*#0"))
+    expected = expected + KeysThenClickForHash(Keypad(key), "");
   std::vector<std::string> lines;
   WaitUntil([&] { return (lines = FakeLines(fakeLog_)).size() >= seen + expected.size(); },
             kKeyTimeout);
   Sleep(static_cast<DWORD>(kQuietHid.count()));
   lines = FakeLines(fakeLog_);
-  const std::vector<std::string> got(lines.begin() + static_cast<std::ptrdiff_t>(seen), lines.end());
+  const std::vector<std::string> got(lines.begin() + static_cast<std::ptrdiff_t>(seen),
+                                     lines.end());
   EXPECT_TRUE(got.size() == expected.size() &&
               std::equal(expected.begin(), expected.end(), got.begin(), Matches))
       << Listing(expected, got);
@@ -388,8 +390,8 @@ TEST_F(HidRealDevices, PluggedInAgainWhileOffHookItsFirstReportIsNoLift) {
   ASSERT_EQ(unplug.exitCode, 0u) << unplug.output;
   const std::size_t before = ReceivedCount();
   // Back in, still off-hook: it says so when asked, and its first report holds the bit.
-  ASSERT_NO_FATAL_FAILURE(
-      PlugPlayed(kCx300, kCx300OffHook, {"--state", "01", "01", "00", "00", "40", "D5", "5A", "00"}));
+  ASSERT_NO_FATAL_FAILURE(PlugPlayed(kCx300, kCx300OffHook,
+                                     {"--state", "01", "01", "00", "00", "40", "D5", "5A", "00"}));
   Sleep(static_cast<DWORD>(kQuietHid.count()));
   EXPECT_THAT(Since(before), ::testing::IsEmpty()) << "no second answer";
   ASSERT_NO_FATAL_FAILURE(Give(kCx300Idle));

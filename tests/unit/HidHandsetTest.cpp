@@ -11,8 +11,8 @@
 
 #include "FakeHandsetHid.h"
 #include "SimSkype.h"
-#include "handset/HidUsageMap.h"
 #include "drivers/AppTable.h"
+#include "handset/HidUsageMap.h"
 #include "handset/TelephonyDecoder.h"
 
 namespace telvaro {
@@ -499,8 +499,8 @@ std::vector<std::shared_ptr<sim::DescriptorModel>> RealDevice(const std::string&
   auto collections = sim::ParseReportDescriptor(sim::LoadDescriptor(file));
   // "...-095d-9201.desc": the vendor and product IDs.
   unsigned vendor = 0, product = 0;
-  if (file.size() > 15 && std::sscanf(file.c_str() + file.size() - 15, "-%4x-%4x.desc", &vendor,
-                                      &product) == 2) {
+  if (file.size() > 15 &&
+      std::sscanf(file.c_str() + file.size() - 15, "-%4x-%4x.desc", &vendor, &product) == 2) {
     for (auto& c : collections) {
       c->vendorId = static_cast<std::uint16_t>(vendor);
       c->productId = static_cast<std::uint16_t>(product);
@@ -525,9 +525,9 @@ TEST(HidRealDevices, EveryCollectionOfEveryDescriptorIsClassified) {
       0x19, 0xB0, 0x29, 0xBB, 0x15, 0x01, 0x25, 0x0C, 0x75, 0x04, 0x95,  // keypad
       0x01, 0x81, 0x00, 0x09, 0x05, 0xA1, 0x02, 0x09, 0x20, 0x15, 0x00,  // Headset: hook
       0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0x95, 0x03, 0x81, 0x01, 0xC0, 0xC0};
-  const Bytes keypadOnlyInHeadset = {
-      0x05, 0x0B, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x05, 0xA1, 0x02, 0x19, 0xB0,
-      0x29, 0xBB, 0x15, 0x01, 0x25, 0x0C, 0x75, 0x08, 0x95, 0x01, 0x81, 0x00, 0xC0, 0xC0};
+  const Bytes keypadOnlyInHeadset = {0x05, 0x0B, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x05,
+                                     0xA1, 0x02, 0x19, 0xB0, 0x29, 0xBB, 0x15, 0x01, 0x25, 0x0C,
+                                     0x75, 0x08, 0x95, 0x01, 0x81, 0x00, 0xC0, 0xC0};
   struct Case {
     std::string file;
     Bytes inline_;
@@ -565,20 +565,55 @@ TEST(HidRealDevices, TheCx300RecordingDecodesKeyByKey) {
   const sim::DescriptorModel& phone = *cx300.front();
   // Per line of the recording, in the file's order.
   const Keys expected[] = {
-      {"down 8"}, {"up 8"},  {"down 1"}, {"up 1"},  {"down 5"},  {"up 5"},  {"down 9"},
-      {"up 9"},   {"down 2"}, {"up 2"},  {"down 6"}, {"up 6"},   {"down 10"}, {"up 10"},
-      {"down 3"}, {"up 3"},  {"down 7"}, {"up 7"},  {"down 11"}, {"up 11"}, {"down 4"},
-      {"up 4"},   {"down 12"}, {"up 12"},
+      {"down 8"},
+      {"up 8"},
+      {"down 1"},
+      {"up 1"},
+      {"down 5"},
+      {"up 5"},
+      {"down 9"},
+      {"up 9"},
+      {"down 2"},
+      {"up 2"},
+      {"down 6"},
+      {"up 6"},
+      {"down 10"},
+      {"up 10"},
+      {"down 3"},
+      {"up 3"},
+      {"down 7"},
+      {"up 7"},
+      {"down 11"},
+      {"up 11"},
+      {"down 4"},
+      {"up 4"},
+      {"down 12"},
+      {"up 12"},
       // The long 0: the Speed Dial bit it adds is no second key.
-      {"down 8"}, {}, {"up 8"},
+      {"down 8"},
+      {},
+      {"up 8"},
       // Redial, Flash, Button 1, each released by the next.
-      {"down 17"}, {"up 17", "down 19"}, {"up 19", "down 18"},
+      {"down 17"},
+      {"up 17", "down 19"},
+      {"up 19", "down 18"},
       // Lifted: the call key once; the pulse's end and the put-down give nothing.
-      {"up 18", "down 13 (hook)", "up 13 (hook)"}, {}, {},
+      {"up 18", "down 13 (hook)", "up 13 (hook)"},
+      {},
+      {},
       // The speaker and headset keys' pulses: the call key each.
-      {"down 13 (hook)", "up 13 (hook)"}, {}, {"down 13 (hook)", "up 13 (hook)"}, {},
+      {"down 13 (hook)", "up 13 (hook)"},
+      {},
+      {"down 13 (hook)", "up 13 (hook)"},
+      {},
       // Mute, twice; the microphone byte and the volume bytes are no keys.
-      {"down 20"}, {"up 20"}, {"down 20"}, {}, {"up 20"}, {}, {}};
+      {"down 20"},
+      {"up 20"},
+      {"down 20"},
+      {},
+      {"up 20"},
+      {},
+      {}};
   const auto lines = sim::LoadReports("polycom-cx300-095d-9201.reports", 1);
   ASSERT_EQ(lines.size(), std::size(expected));
   TelephonyDecoder decoder(phone);
@@ -609,17 +644,20 @@ TEST(HidBadInput, NoDescriptorOrReportGivesAKeyOrACrash) {
   for (std::size_t cut : {1u, 7u, 40u, 95u, 300u}) {
     descriptors.emplace_back(cx300.begin(), cx300.begin() + static_cast<std::ptrdiff_t>(cut));
   }
-  for (const char* file : {kCx300, "jabra-biz-2400-ii-0b0e-2453.desc",
-                           "plantronics-blackwire-c5220-047f-c053.desc",
-                           "epos-impact-d1-1395-009c.desc", "logitech-g535-046d-0ac4.desc",
-                           "bitfield-keypad-example.desc"}) {
+  for (const char* file :
+       {kCx300, "jabra-biz-2400-ii-0b0e-2453.desc", "plantronics-blackwire-c5220-047f-c053.desc",
+        "epos-impact-d1-1395-009c.desc", "logitech-g535-046d-0ac4.desc",
+        "bitfield-keypad-example.desc"}) {
     descriptors.push_back(sim::LoadDescriptor(file));
   }
   // Reports nobody declared or with values out of range: an undeclared ID, the CX300's keypad
   // nibble past 13, 4 KiB, empty, one byte.
-  const std::vector<Bytes> reports = {
-      {0x07, 0, 6, 0, 0, 0xD5, 0x5A, 0}, {0x01, 0, 0x0E, 0, 0, 0xD5, 0x5A, 0},
-      {0x01, 0, 0x0F, 0, 0, 0xD5, 0x5A, 0}, Bytes(4096, 0xFF), {}, {0x01}};
+  const std::vector<Bytes> reports = {{0x07, 0, 6, 0, 0, 0xD5, 0x5A, 0},
+                                      {0x01, 0, 0x0E, 0, 0, 0xD5, 0x5A, 0},
+                                      {0x01, 0, 0x0F, 0, 0, 0xD5, 0x5A, 0},
+                                      Bytes(4096, 0xFF),
+                                      {},
+                                      {0x01}};
   for (const Bytes& descriptor : descriptors) {
     for (const auto& model : sim::ParseReportDescriptor(descriptor)) {
       ClassifyCollection(*model);
@@ -678,8 +716,9 @@ TEST(HidRinger, TheOffReportIsRetriedUntilTakenAndTheDeviceStaysOpenTillThen) {
 TEST(HidHookSwitch, LeftToMicroSipWhileItsHeadsetSupportIsOn) {
   constexpr char kExe[] = "C:\\Apps\\MicroSIP\\microsip.exe";
   constexpr char kBeside[] = "C:\\Apps\\MicroSIP\\microsip.ini|Settings|headsetSupport";
-  constexpr char kRoaming[] = "C:\\Users\\u\\AppData\\Roaming\\MicroSIP\\microsip.ini|"
-                              "Settings|headsetSupport";
+  constexpr char kRoaming[] =
+      "C:\\Users\\u\\AppData\\Roaming\\MicroSIP\\microsip.ini|"
+      "Settings|headsetSupport";
   struct Case {
     const char* what;
     std::int32_t row;
@@ -721,14 +760,14 @@ TEST(HidKeys, VolumeKeysAreUpAndDownOnlyWhereUpAndDownBrowseAList) {
   // The volume keys do what Up and Down do on the rows that browse a list, and nothing where Up
   // and Down do something else (delete a digit, click).
   const std::int32_t browsing[] = {app::Msn75, app::Msn70, app::VoipCheap};
-  const std::int32_t others[] = {app::XLite, app::XLiteXLook, app::IcqPhone, app::XPro,
-                                 app::Firefly, app::EyeBeam};
+  const std::int32_t others[] = {app::XLite, app::XLiteXLook, app::IcqPhone,
+                                 app::XPro,  app::Firefly,    app::EyeBeam};
   int othersActing = 0;
   for (bool browses : {true, false}) {
     for (std::int32_t row : browses ? std::span<const std::int32_t>(browsing)
                                     : std::span<const std::int32_t>(others)) {
-      for (const auto& [volume, key] : {std::pair{kVolumeUpKeyCode, kUpKeyCode},
-                                        std::pair{kVolumeDownKeyCode, kDownKeyCode}}) {
+      for (const auto& [volume, key] :
+           {std::pair{kVolumeUpKeyCode, kUpKeyCode}, std::pair{kVolumeDownKeyCode, kDownKeyCode}}) {
         std::vector<std::string> traces[2];
         for (int pass = 0; pass < 2; ++pass) {
           HidTestProgram p;
