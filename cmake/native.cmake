@@ -7,6 +7,8 @@ add_library(telvaro_test_support STATIC ${TELVARO_TEST_SUPPORT})
 target_include_directories(telvaro_test_support PUBLIC tests/support tests)
 target_link_libraries(telvaro_test_support PUBLIC telvaro_core GTest::gtest GTest::gmock)
 target_compile_options(telvaro_test_support PRIVATE ${TELVARO_WARNINGS})
+target_compile_definitions(telvaro_test_support PRIVATE
+  TELVARO_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/data")
 
 file(GLOB TELVARO_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
 # The icon file writer is build-machine code (zlib), tested here beside the rest.

@@ -33,7 +33,7 @@ run_ctest unit ctest --preset native
 
 echo "== fuzz corpus (clang, libFuzzer)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DTELVARO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/fuzz -j "$jobs" --target skype_fuzzer
+cmake --build build/fuzz -j "$jobs" --target skype_fuzzer hid_fuzzer
 run_ctest fuzz ctest --test-dir build/fuzz -R fuzz --output-on-failure
 
 echo "== Windows builds (x64 and x86)"

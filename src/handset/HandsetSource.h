@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,10 @@ class HandsetSource {
   virtual void Defer(bool) {}
   // The program ends: no more keys, buzzer silent, devices released.
   virtual void Shutdown() = 0;
+  // Asked before a hook switch change is reported or a ringer is switched on: while it says yes,
+  // the selected application drives the hook switch and ringer of standard USB phones itself.
+  // The handset library's handset is no such device and ignores it.
+  virtual void SetHookSwitchLeftToApp(std::function<bool()> /*leftToApp*/) {}
 };
 
 // Every source of the program, driven as one: the main window's handlers call these.

@@ -36,6 +36,9 @@ struct HidButton {
   std::uint8_t reportId = 0;
   // False for a relative control: each press is a 1 that the next report takes back.
   bool absolute = true;
+  // Inside a Headset collection nested in the top-level one: a headset's control, whatever the
+  // collection around it is.
+  bool inHeadset = false;
 };
 
 // One top-level collection of a device.
@@ -62,6 +65,9 @@ class HidReportModel {
   // Sets or clears one button usage in an output report (HidP_SetUsages, HidP_UnsetUsages);
   // false when the report does not carry it.
   virtual bool SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage, bool on) const = 0;
+  // The device's USB vendor and product IDs (HIDD_ATTRIBUTES); 0 when unknown.
+  virtual std::uint16_t VendorId() const { return 0; }
+  virtual std::uint16_t ProductId() const { return 0; }
 };
 
 using HidDeviceHandle = std::uintptr_t;
@@ -91,6 +97,12 @@ class HidPlatform {
   virtual std::optional<HidInput> ReadInput(LParam rawInput) = 0;
   // Every WM_DEVICECHANGE: the system may ask for an open device back.
   virtual void DeviceChange(WParam, LParam) {}
+  // The device's input report `reportId` as it stands now (HidD_GetInputReport), ID byte first;
+  // nothing when the device does not answer.
+  virtual std::optional<std::vector<std::uint8_t>> ReadInputReport(HidDeviceHandle /*device*/,
+                                                                   std::uint8_t /*reportId*/) {
+    return std::nullopt;
+  }
 };
 
 // The entries of a system list read with the usual two calls: `read(nullptr, count)` says how

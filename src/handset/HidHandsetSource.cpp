@@ -36,6 +36,7 @@ void HidHandsetSource::DeviceChange(WParam wParam, LParam lParam) {
   platform_.DeviceChange(wParam, lParam);
   Rescan();
   for (HidDeviceHandle handle : std::vector(announced_)) Look(handle);
+  RetryRingerOff();
 }
 
 void HidHandsetSource::Resume() {
@@ -45,6 +46,7 @@ void HidHandsetSource::Resume() {
 }
 
 bool HidHandsetSource::OtherMessage(TMessage& message) {
+  if (message.Msg == WM_INPUT_DEVICE_CHANGE || message.Msg == WM_INPUT) RetryRingerOff();
   if (message.Msg == WM_INPUT_DEVICE_CHANGE) {
     const auto handle = static_cast<HidDeviceHandle>(message.lParam);
     if (message.wParam == kGidcRemoval) {
@@ -70,16 +72,20 @@ bool HidHandsetSource::OtherMessage(TMessage& message) {
   if (input && !Find(input->device) && Contains(announced_, input->device)) Look(input->device);
   Device* device = input ? Find(input->device) : nullptr;
   if (device && !device->gone) {
+    // When the device sent it, not when we got to it: a hook switch pulse must not look long
+    // because a key handler kept the window busy in between.
+    const std::uint32_t sentAt = api_.GetMessageTime();
     for (const auto& report : input->reports) {
       // Reports before the arrival was handled, or while the library's handset gives the keys,
       // still move the decoder, so that a key held across either gives neither a press nor a
       // release without its press.
-      const auto events = device->decoder->Report(report);
+      const auto events = device->decoder->Report(report, sentAt);
       if (!device->scanning || deferring_) {
         device->decoder->ForgetHeld();
         continue;
       }
       for (const HandsetKeyEvent& e : events) {
+        if (e.hook && HookLeftToApp()) continue;
         Post(e.down ? messages_.keyDown : messages_.keyUp, static_cast<WParam>(e.code));
       }
     }
@@ -138,12 +144,29 @@ HidHandsetSource::Added HidHandsetSource::Add(HidDeviceHandle handle) {
     }
   }
   device->model = std::move(model);
+  ReadStateAtArrival(*device);
   Device& added = *device;
   devices_.push_back(std::move(device));
   // A device plugged in while a call rings joins in.
-  if (ringing_ && !deferring_) Ring(added, true);
+  if (ringing_ && !deferring_ && !HookLeftToApp()) Ring(added, true);
   Post(messages_.arrival, static_cast<WParam>(handle));
   return Added::Handset;
+}
+
+void HidHandsetSource::ReadStateAtArrival(Device& device) {
+  // Plugged in (or found at start-up) with the handset already lifted or a key held: the state
+  // it is in now is no press. Devices that do not answer are taken as idle until they report.
+  std::vector<std::uint8_t> ids;
+  for (const HidButton& button : device.model->InputButtons()) {
+    if (std::find(ids.begin(), ids.end(), button.reportId) == ids.end()) {
+      ids.push_back(button.reportId);
+    }
+  }
+  for (std::uint8_t id : ids) {
+    if (const auto report = platform_.ReadInputReport(device.handle, id)) {
+      device.decoder->Baseline(*report);
+    }
+  }
 }
 
 void HidHandsetSource::ReleaseHeld(Device& device) {
@@ -176,26 +199,44 @@ void HidHandsetSource::Removed(WParam wParam, LParam) {
 }
 
 void HidHandsetSource::Ring(Device& device, bool on) {
-  // Silencing a ringer we never started would open the device for nothing (the hang-up key
-  // stops the buzzer on every press).
-  if (!device.hasRinger || device.gone || on == device.ringOn) return;
+  // A device without a ringer is never written to. Silencing a ringer we never started would
+  // open the device for nothing (the hang-up key stops the buzzer on every press).
+  if (!device.hasRinger || device.gone) return;
+  if (on == device.ringOn && !(!on && device.offPending)) return;
   device.ringOn = on;
-  if (const auto report = RingerReport(*device.model, device.ringer, on)) {
-    platform_.WriteOutputReport(device.handle, *report);
+  const auto report = RingerReport(*device.model, device.ringer, on);
+  const bool written = report && platform_.WriteOutputReport(device.handle, *report);
+  if (on) {
+    device.offPending = false;
+    return;
   }
-  // The device is held open for writing only while it rings.
-  if (!on) platform_.CloseDevice(device.handle);
+  // A ringer left on rings for ever: the off report is tried again at every device message and
+  // every buzzer request until the device takes it, and the device stays open until then. It
+  // is held open for writing only while it rings.
+  device.offPending = report && !written;
+  if (!device.offPending) platform_.CloseDevice(device.handle);
+}
+
+void HidHandsetSource::RetryRingerOff() {
+  const bool pending =
+      std::any_of(devices_.begin(), devices_.end(), [](const auto& d) { return d->offPending; });
+  if (!pending || (ringing_ && !deferring_ && !HookLeftToApp())) return;
+  for (auto& device : devices_) {
+    if (device->offPending) Ring(*device, false);
+  }
 }
 
 void HidHandsetSource::StartBuzzer() {
   ringing_ = true;
   if (deferring_) return;
-  for (auto& device : devices_) Ring(*device, true);
+  // The application that drives the phones' ringer itself rings them; ours stay silent.
+  const bool ours = !HookLeftToApp();
+  for (auto& device : devices_) Ring(*device, ours);
 }
 
 void HidHandsetSource::StopBuzzer() {
   ringing_ = false;
-  if (deferring_) return;
+  if (deferring_) return RetryRingerOff();
   for (auto& device : devices_) Ring(*device, false);
 }
 
@@ -208,7 +249,7 @@ void HidHandsetSource::Defer(bool defer) {
     }
   }
   deferring_ = defer;
-  if (!defer && ringing_) {
+  if (!defer && ringing_ && !HookLeftToApp()) {
     for (auto& device : devices_) Ring(*device, true);
   }
 }
@@ -216,6 +257,9 @@ void HidHandsetSource::Defer(bool defer) {
 void HidHandsetSource::Shutdown() {
   deferring_ = false;
   StopBuzzer();
+  // Last chances for a ringer that refused its off report; the program must still end.
+  constexpr int kLastTries = 3;
+  for (int i = 0; i < kLastTries; ++i) RetryRingerOff();
   for (auto& device : devices_) platform_.CloseDevice(device->handle);
   devices_.clear();
   started_ = false;

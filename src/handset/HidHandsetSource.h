@@ -4,6 +4,7 @@
 // other telephony collections without a keypad are left alone.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,6 +36,11 @@ class HidHandsetSource final : public HandsetSource {
   // Devices known now (arrived or about to be reported), for tests and the status.
   std::size_t DeviceCount() const { return devices_.size(); }
 
+  // Two drivers of one hook switch would answer and end every call twice. Keypads stay ours.
+  void SetHookSwitchLeftToApp(std::function<bool()> leftToApp) override {
+    hookLeftToApp_ = std::move(leftToApp);
+  }
+
  private:
   struct Device {
     HidDeviceHandle handle = 0;
@@ -44,6 +50,9 @@ class HidHandsetSource final : public HandsetSource {
     bool gone = false;      // vanished; its removal is on the way
     bool hasRinger = false;
     bool ringOn = false;  // the last ringer report written switched it on
+    // Its ringer's off report was not taken yet: tried again, and the device kept open, until
+    // it is.
+    bool offPending = false;
     HidUsage ringer;
   };
 
@@ -55,6 +64,9 @@ class HidHandsetSource final : public HandsetSource {
   void ReleaseHeld(Device& device);
   void Vanish(Device& device);
   void Ring(Device& device, bool on);
+  void RetryRingerOff();
+  void ReadStateAtArrival(Device& device);
+  bool HookLeftToApp() const { return hookLeftToApp_ && hookLeftToApp_(); }
   void Post(UInt msg, WParam wParam);
   Device* Find(HidDeviceHandle handle);
 
@@ -72,6 +84,7 @@ class HidHandsetSource final : public HandsetSource {
   std::vector<HidDeviceHandle> announced_;
   // Removals the system announced: a device list read just after may still name them.
   std::vector<HidDeviceHandle> removed_;
+  std::function<bool()> hookLeftToApp_;
 };
 
 }  // namespace telvaro

@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <array>
 
+#include "drivers/AppTable.h"
+
 namespace telvaro {
 
 namespace {
 
 constexpr HidUsage Telephony(std::uint16_t id) { return {hid::kTelephonyPage, id}; }
 constexpr HidUsage Consumer(std::uint16_t id) { return {hid::kConsumerPage, id}; }
+constexpr HidUsage Button(std::uint16_t id) { return {hid::kButtonPage, id}; }
 
 constexpr std::array kTable{
     // Phone Key 0 to 9, Star and Pound.
@@ -32,14 +35,34 @@ constexpr std::array kTable{
     HidKeyRow{Telephony(0x31), HidKeyRole::Key, kCallKeyCode},    // Send
     HidKeyRow{Telephony(0x26), HidKeyRole::Key, kHangUpKeyCode},  // Drop
     HidKeyRow{Telephony(0x20), HidKeyRole::HookSwitch, kCallKeyCode},
+    // The keys desk phones add. Speed Dial is none of them: one desk phone sets it beside a key
+    // held long, and that is the same key still held, not a second one.
+    HidKeyRow{Telephony(0x24), HidKeyRole::Key, kRedialKeyCode},
+    HidKeyRow{Telephony(0x21), HidKeyRole::Key, kFlashKeyCode},
+    HidKeyRow{Telephony(0x2F), HidKeyRole::Key, kMuteKeyCode},  // Phone Mute
+    // A desk phone's delete / reject key is Button 1, in its Phone collection (only Phone
+    // collections with phone keys are read at all).
+    HidKeyRow{Button(0x01), HidKeyRole::Key, kBackspaceKeyCode},
     // Up and Down move through a contact list, which is what the Consumer page's Menu Up and
-    // Menu Down mean, so they come first. Handsets without them usually have only a volume
-    // rocker; inside a telephony collection nothing else reads it (the system's volume keys
-    // are read from consumer-control collections), so there it stands in for Up and Down.
-    HidKeyRow{Consumer(0x42), HidKeyRole::Key, kUpKeyCode},               // Menu Up
-    HidKeyRow{Consumer(0x43), HidKeyRole::Key, kDownKeyCode},             // Menu Down
-    HidKeyRow{Consumer(0xE9), HidKeyRole::UpDownFallback, kUpKeyCode},    // Volume Increment
-    HidKeyRow{Consumer(0xEA), HidKeyRole::UpDownFallback, kDownKeyCode},  // Volume Decrement
+    // Menu Down mean. Handsets without them usually have only a volume rocker; inside a
+    // telephony collection nothing else reads it (the system's volume keys are read from
+    // consumer-control collections), so it is reported as the volume keys, which move through
+    // the lists where a list is what Up and Down browse.
+    HidKeyRow{Consumer(0x42), HidKeyRole::Key, kUpKeyCode},                     // Menu Up
+    HidKeyRow{Consumer(0x43), HidKeyRole::Key, kDownKeyCode},                   // Menu Down
+    HidKeyRow{Consumer(0xE9), HidKeyRole::UpDownFallback, kVolumeUpKeyCode},    // Volume Incr.
+    HidKeyRow{Consumer(0xEA), HidKeyRole::UpDownFallback, kVolumeDownKeyCode},  // Volume Decr.
+};
+
+struct QuirkRow {
+  std::uint16_t vendorId;
+  std::uint16_t productId;
+  HidQuirks quirks;
+};
+
+constexpr std::array kQuirks{
+    // A desk phone whose hook switch pulses on some firmware.
+    QuirkRow{0x095D, 0x9201, HidQuirks{.hookMayPulse = true, .alsoBackspace = Button(0x07)}},
 };
 
 // The Telephony page's Ringer, then the LED page's Ring for devices that only light up.
@@ -49,6 +72,12 @@ constexpr std::array kRingers{Telephony(0x9E), HidUsage{hid::kLedPage, 0x18}};
 
 std::span<const HidKeyRow> HidKeyTable() { return kTable; }
 
+bool VolumeKeysBrowse(std::int32_t appCode) {
+  constexpr std::array kBrowsing{app::Skype,      app::Msn70,     app::Msn75,
+                                 app::VoipBuster, app::VoipStunt, app::VoipCheap};
+  return std::find(kBrowsing.begin(), kBrowsing.end(), appCode) != kBrowsing.end();
+}
+
 const HidKeyRow* FindHidKey(HidUsage usage) {
   const auto it = std::find_if(kTable.begin(), kTable.end(),
                                [usage](const HidKeyRow& row) { return row.usage == usage; });
@@ -57,17 +86,32 @@ const HidKeyRow* FindHidKey(HidUsage usage) {
 
 std::span<const HidUsage> HidRingerOutputs() { return kRingers; }
 
-bool IsHandsetCollection(const HidReportModel& model) {
+HidCollectionKind ClassifyCollection(const HidReportModel& model) {
   constexpr std::uint16_t kHeadset = 0x05;
   constexpr std::uint16_t kFirstPhoneKey = 0xB0;
   constexpr std::uint16_t kLastPhoneKey = 0xBB;
   const HidUsage collection = model.Collection();
-  if (collection.page != hid::kTelephonyPage || collection.id == kHeadset) return false;
+  if (collection.page != hid::kTelephonyPage) return HidCollectionKind::None;
+  if (collection.id == kHeadset) return HidCollectionKind::Headset;
   const std::vector<HidButton> buttons = model.InputButtons();
-  return std::any_of(buttons.begin(), buttons.end(), [](const HidButton& b) {
-    return b.usage.page == hid::kTelephonyPage && b.usage.id >= kFirstPhoneKey &&
+  const bool keys = std::any_of(buttons.begin(), buttons.end(), [](const HidButton& b) {
+    return !b.inHeadset && b.usage.page == hid::kTelephonyPage && b.usage.id >= kFirstPhoneKey &&
            b.usage.id <= kLastPhoneKey;
   });
+  return keys ? HidCollectionKind::PhoneWithKeys : HidCollectionKind::Headset;
+}
+
+bool IsHandsetCollection(const HidReportModel& model) {
+  return ClassifyCollection(model) == HidCollectionKind::PhoneWithKeys;
+}
+
+HidQuirks QuirksOf(const HidReportModel& model) {
+  const std::uint16_t vendor = model.VendorId();
+  const std::uint16_t product = model.ProductId();
+  for (const QuirkRow& row : kQuirks) {
+    if (row.vendorId == vendor && row.productId == product) return row.quirks;
+  }
+  return {};
 }
 
 std::optional<std::vector<std::uint8_t>> RingerReport(const HidReportModel& model, HidUsage ringer,

@@ -18,6 +18,9 @@ enum HandsetKeyCode : int {
   kBackspaceKeyCode = 18,  // the Telephony page's Button 1 on a desk phone: delete / reject
   kFlashKeyCode = 19,
   kMuteKeyCode = 20,
+  // A handset's volume keys: Up and Down only where Up and Down browse a list.
+  kVolumeUpKeyCode = 21,
+  kVolumeDownKeyCode = 22,
 };
 
 }  // namespace telvaro

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "drivers/Finders.h"
+#include "handset/HidUsageMap.h"
 #include "handset/KeyCodes.h"
 #include "shell/frmMailInterface.h"
 
@@ -81,6 +82,10 @@ void TMainForm::WMHandsetKeyDown(TMessage& message) {
       return HandleFlashKey();
     case kMuteKeyCode:
       return HandleMuteKey();
+    case kVolumeUpKeyCode:  // Up and Down only where they browse a list (Skype, MSN, Voip)
+      return VolumeKeysBrowse(CurrentAppCode) ? HandleUpKey() : void();
+    case kVolumeDownKeyCode:
+      return VolumeKeysBrowse(CurrentAppCode) ? HandleDownKey() : void();
     default:
       return;  // not a key of this handset
   }

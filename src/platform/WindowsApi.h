@@ -298,6 +298,21 @@ class WindowsApi {
   virtual bool IsHungAppWindow(Hwnd /*hwnd*/) { return false; }
   // Whether the handle names an existing window (a program that ended leaves a stale one).
   virtual bool IsWindow(Hwnd /*hwnd*/) { return true; }
+  // ---- USB phones: when a device sent its input, and another program's own settings ----
+  // The time the message being handled was posted (GetMessageTime), on GetTickCount's clock; a
+  // stand-in without a message queue answers its clock.
+  virtual std::uint32_t GetMessageTime() { return GetTickCount(); }
+  // The full path of process `processId`'s executable (QueryFullProcessImageNameA); empty when
+  // it cannot be read.
+  virtual std::string ProcessImagePath(std::uint32_t /*processId*/) { return {}; }
+  // The current user's roaming application data folder (CSIDL_APPDATA); empty when unknown.
+  virtual std::string RoamingAppDataPath() { return {}; }
+  // One value of an ini file (GetPrivateProfileStringA); `fallback` when the file or the value
+  // is not there.
+  virtual std::string GetPrivateProfileStringA(const char* /*section*/, const char* /*key*/,
+                                               const char* fallback, const char* /*file*/) {
+    return fallback;
+  }
 };
 
 }  // namespace telvaro

@@ -26,7 +26,11 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
           [this](const char* suffix) { ShowTargetProblem(suffix); }),
       showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)),
       callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)),
-      exitMessage_(api.RegisterWindowMessageA(kExitMessage)) {}
+      exitMessage_(api.RegisterWindowMessageA(kExitMessage)) {
+  for (HandsetSource* source : handset_.All()) {
+    source->SetHookSwitchLeftToApp([this] { return HookSwitchLeftToApp(); });
+  }
+}
 
 TMainForm::~TMainForm() = default;
 

@@ -95,6 +95,10 @@ class TMainForm {
 
   // Handset.
   void StartHandsetDetection();
+  // Whether the selected application drives USB phones' hook switch and ringer itself (MicroSIP
+  // with its headset support on), so that the HID devices give it neither; said once in the
+  // status line each time it starts to hold (handset/HidHookOwner.cpp).
+  bool HookSwitchLeftToApp();
   void WMDeviceChange(TMessage& message);
   void WMHandsetKeyDown(TMessage& message);
   void WMHandsetKeyUp(TMessage& message);
@@ -196,6 +200,7 @@ class TMainForm {
   // Key messages that came while a key was being handled, in the order they came.
   bool handlingKey_ = false;
   std::deque<TMessage> pendingKeys_;
+  bool hookLeftToAppSaid_ = false;
 };
 
 // The single-instance guard: true when another copy runs (it was asked to show its window).

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -266,6 +267,160 @@ TEST_F(HidHandset, BesideTheHandsetLibraryEachKeyArrivesOnce) {
   ASSERT_TRUE(WaitForLine(HandsetLogPath(), "StopKeyScan"));
   Sleep(500);
   for (char key : std::string("26")) ASSERT_NO_FATAL_FAILURE(DialOnce(key, false, seen));
+}
+
+// Real devices, played by the virtual HID device from their own report descriptors and recorded
+// reports (tests/data/hid-devices): Wine's HID parser reads the real descriptor.
+class HidRealDevices : public HidHandset {
+ protected:
+  std::string DeviceFile(const std::string& name) const {
+    return fixtureDir_ + "\\hid-devices\\" + name;
+  }
+  // Plugs the played device; its first report (`first`, default: the idle one) makes it known.
+  void PlugPlayed(const std::string& descriptor, const std::string& first,
+                  const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args = {"plug", fixtureDir_, DeviceFile(descriptor)};
+    args.insert(args.end(), options.begin(), options.end());
+    const RunResult run = Hidctl(args);
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    Sleep(500);
+    ASSERT_NO_FATAL_FAILURE(Give(first));
+    Sleep(static_cast<DWORD>(kArrival.count()));
+  }
+  void Give(const std::string& report) {
+    std::vector<std::string> args = {"input"};
+    std::istringstream bytes(report);
+    for (std::string b; bytes >> b;) args.push_back(b);
+    const RunResult run = Hidctl(args);
+    ASSERT_EQ(run.exitCode, 0u) << report << "\n" << run.output;
+  }
+  // Replays lines [from, to) of a recording (all when `to` is 0), faster than recorded: no gap
+  // over `maxGapMs`, the order kept.
+  void Replay(const std::string& recording, std::size_t from, std::size_t to, int maxGapMs) {
+    std::vector<std::string> lines;
+    for (const std::string& line : ReadLines(DeviceFile(recording))) {
+      if (!line.empty() && line[0] != '#') lines.push_back(line);
+    }
+    if (to == 0 || to > lines.size()) to = lines.size();
+    const std::string part = TempPath("part.reports");
+    std::string text;
+    for (std::size_t i = from; i < to; ++i) text += lines[i] + "\n";
+    std::ofstream(part, std::ios::binary) << text;
+    const RunResult run = Hidctl({"replay", part, "--max-gap", std::to_string(maxGapMs)});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+  }
+  std::size_t Count(const std::vector<std::string>& texts, const std::string& text) const {
+    return static_cast<std::size_t>(std::count(texts.begin(), texts.end(), text));
+  }
+};
+
+constexpr char kCx300[] = "polycom-cx300-095d-9201.desc";
+constexpr char kCx300Recording[] = "polycom-cx300-095d-9201.reports";
+constexpr char kCx300Held[] = "polycom-cx300-095d-9201-held-hook.reports";
+constexpr char kCx300Idle[] = "01 00 00 00 00 D5 5A 00";
+constexpr char kCx300OffHook[] = "01 01 00 00 40 D5 5A 00";
+
+TEST_F(HidRealDevices, TheCx300RecordingDialsEveryKeyOnceInOrder) {
+  ASSERT_NO_FATAL_FAILURE(StartXLite(false));
+  ASSERT_NO_FATAL_FAILURE(PlugPlayed(kCx300, kCx300Idle));
+  const std::size_t seen = FakeLines(fakeLog_).size();
+  // The recording's first 27 lines: 0 to 9, star, pound, and the long press of 0 with the Speed
+  // Dial bit the phone adds to it.
+  ASSERT_NO_FATAL_FAILURE(Replay(kCx300Recording, 0, 27, 400));
+  Lines expected;
+  for (char key : std::string("0123456789*#0"))
+    expected = expected + KeysThenClickForHash(Keypad(key), "");
+  std::vector<std::string> lines;
+  WaitUntil([&] { return (lines = FakeLines(fakeLog_)).size() >= seen + expected.size(); },
+            kKeyTimeout);
+  Sleep(static_cast<DWORD>(kQuietHid.count()));
+  lines = FakeLines(fakeLog_);
+  const std::vector<std::string> got(lines.begin() + static_cast<std::ptrdiff_t>(seen),
+                                     lines.end());
+  EXPECT_TRUE(got.size() == expected.size() &&
+              std::equal(expected.begin(), expected.end(), got.begin(), Matches))
+      << Listing(expected, got);
+}
+
+TEST_F(HidRealDevices, TheLongZeroIsAPlusInSkype) {
+  ASSERT_NO_FATAL_FAILURE(StartSkype());
+  ASSERT_NO_FATAL_FAILURE(PlugPlayed(kCx300, kCx300Idle));
+  const std::size_t before = ReceivedCount();
+  ASSERT_NO_FATAL_FAILURE(Replay(kCx300Recording, 24, 27, 1500));
+  ASSERT_TRUE(WaitForReceived("BTN_RELEASED +")) << ::testing::PrintToString(Since(before));
+  Sleep(static_cast<DWORD>(kQuietHid.count()));
+  EXPECT_THAT(Since(before), ::testing::ElementsAre("BTN_RELEASED +"));
+}
+
+TEST_F(HidRealDevices, OnBothHookFirmwaresTheLiftAnswersOnceAndOnlyAHeldBitHangsUp) {
+  ASSERT_NO_FATAL_FAILURE(StartSkype());
+  ASSERT_NO_FATAL_FAILURE(PlugPlayed(kCx300, kCx300Idle));
+  // The pulse: lifted (a 50 ms bit), still up, put down unseen.
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 61 STATUS RINGING"));
+  std::size_t before = ReceivedCount();
+  ASSERT_NO_FATAL_FAILURE(Replay(kCx300Recording, 30, 33, 1000));
+  ASSERT_TRUE(WaitForReceived("FOCUS"));
+  Sleep(static_cast<DWORD>(kQuietHid.count()));
+  EXPECT_THAT(Since(before),
+              ::testing::ElementsAre("SET CALL 61 STATUS INPROGRESS", "HOOK OFF", "FOCUS"))
+      << "answered once, never dropped";
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 61 STATUS FINISHED"));
+
+  // The held bit: lifted, a digit, put down.
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 62 STATUS RINGING"));
+  before = ReceivedCount();
+  ASSERT_NO_FATAL_FAILURE(Replay(kCx300Held, 0, 0, 1500));
+  ASSERT_TRUE(WaitForReceived("HOOK ON")) << ::testing::PrintToString(Since(before));
+  const std::vector<std::string> got = Since(before);
+  EXPECT_EQ(Count(got, "SET CALL 62 STATUS INPROGRESS"), 1u) << ::testing::PrintToString(got);
+  EXPECT_EQ(Count(got, "HOOK OFF"), 1u);
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_THAT(std::vector<std::string>(got.end() - 2, got.end()),
+              ::testing::ElementsAre("SET CALL 62 STATUS FINISHED", "HOOK ON"));
+}
+
+TEST_F(HidRealDevices, PluggedInAgainWhileOffHookItsFirstReportIsNoLift) {
+  ASSERT_NO_FATAL_FAILURE(StartSkype());
+  ASSERT_NO_FATAL_FAILURE(PlugPlayed(kCx300, kCx300Idle));
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 61 STATUS RINGING"));
+  ASSERT_NO_FATAL_FAILURE(Give(kCx300OffHook));
+  ASSERT_TRUE(WaitForReceived("HOOK OFF"));
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 61 STATUS INPROGRESS"));
+  const RunResult unplug = Hidctl({"unplug", "played"});
+  ASSERT_EQ(unplug.exitCode, 0u) << unplug.output;
+  const std::size_t before = ReceivedCount();
+  // Back in, still off-hook: it says so when asked, and its first report holds the bit.
+  ASSERT_NO_FATAL_FAILURE(PlugPlayed(kCx300, kCx300OffHook,
+                                     {"--state", "01", "01", "00", "00", "40", "D5", "5A", "00"}));
+  Sleep(static_cast<DWORD>(kQuietHid.count()));
+  EXPECT_THAT(Since(before), ::testing::IsEmpty()) << "no second answer";
+  ASSERT_NO_FATAL_FAILURE(Give(kCx300Idle));
+  ASSERT_TRUE(WaitForReceived("HOOK ON")) << ::testing::PrintToString(Since(before));
+  EXPECT_THAT(Since(before), ::testing::ElementsAre("SET CALL 61 STATUS FINISHED", "HOOK ON"));
+}
+
+TEST_F(HidRealDevices, RealHeadsetsAndAGamingHeadsetChangeNothing) {
+  ASSERT_NO_FATAL_FAILURE(StartSkype());
+  ASSERT_TRUE(tools::SendFakeSkypeControl("send CALL 61 STATUS RINGING"));
+  struct Device {
+    const char* descriptor;
+    std::vector<const char*> reports;  // the hook switch (or volume) on and off, and junk
+  } devices[] = {
+      {"jabra-biz-2400-ii-0b0e-2453.desc", {"02 01 00", "02 00 00", "02 FF FF", "02 00 00"}},
+      {"plantronics-blackwire-c5220-047f-c053.desc", {"08 02", "08 00", "08 FF", "08 00"}},
+      {"epos-impact-d1-1395-009c.desc", {"02 01", "02 00", "02 FF", "02 00"}},
+      {"logitech-g535-046d-0ac4.desc", {"01 03 00 00 00", "01 00 00 00 00", "01 FF FF FF FF"}},
+  };
+  for (const Device& d : devices) {
+    const std::size_t before = ReceivedCount();
+    ASSERT_NO_FATAL_FAILURE(PlugPlayed(d.descriptor, d.reports.back()));
+    for (const char* report : d.reports) ASSERT_NO_FATAL_FAILURE(Give(report));
+    Sleep(static_cast<DWORD>(kQuietHid.count()));
+    EXPECT_THAT(Since(before), ::testing::IsEmpty()) << d.descriptor;
+    EXPECT_EQ(RingerOutput("played").count, 0u) << d.descriptor << ": not ours to ring";
+    const RunResult unplug = Hidctl({"unplug", "played"});
+    ASSERT_EQ(unplug.exitCode, 0u) << unplug.output;
+  }
 }
 
 }  // namespace

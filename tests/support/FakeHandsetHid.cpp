@@ -4,315 +4,6 @@
 
 namespace telvaro::sim {
 
-// ---- Report descriptor parser --------------------------------------------------------------
-
-namespace {
-
-struct Globals {
-  std::uint16_t usagePage = 0;
-  std::int32_t logicalMin = 0;
-  std::int32_t logicalMax = 0;
-  std::uint32_t reportSize = 0;
-  std::uint32_t reportCount = 0;
-  std::uint8_t reportId = 0;
-};
-
-std::uint32_t Unsigned(const std::uint8_t* data, int size) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < size; ++i) v |= static_cast<std::uint32_t>(data[i]) << (8 * i);
-  return v;
-}
-
-std::int32_t Signed(const std::uint8_t* data, int size) {
-  const std::uint32_t v = Unsigned(data, size);
-  if (size == 1) return static_cast<std::int8_t>(v);
-  if (size == 2) return static_cast<std::int16_t>(v);
-  return static_cast<std::int32_t>(v);
-}
-
-std::uint32_t Bits(std::span<const std::uint8_t> report, std::uint32_t offset, std::uint32_t size) {
-  std::uint32_t v = 0;
-  for (std::uint32_t i = 0; i < size; ++i) {
-    const std::uint32_t bit = 8 + offset + i;  // byte 0 is the report ID
-    if (bit / 8 < report.size() && (report[bit / 8] >> (bit % 8)) & 1) v |= 1u << i;
-  }
-  return v;
-}
-
-void SetBits(Bytes& report, std::uint32_t offset, std::uint32_t size, std::uint32_t value) {
-  for (std::uint32_t i = 0; i < size; ++i) {
-    const std::uint32_t bit = 8 + offset + i;
-    if (bit / 8 >= report.size()) return;
-    if ((value >> i) & 1) {
-      report[bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
-    } else {
-      report[bit / 8] &= static_cast<std::uint8_t>(~(1u << (bit % 8)));
-    }
-  }
-}
-
-}  // namespace
-
-std::vector<std::shared_ptr<DescriptorModel>> ParseReportDescriptor(const Bytes& d) {
-  std::vector<std::shared_ptr<DescriptorModel>> out;
-  Globals g;
-  std::vector<Globals> stack;
-  std::vector<HidUsage> usages;
-  std::uint32_t usageMin = 0;
-  bool haveMin = false;
-  int depth = 0;
-  std::map<std::pair<int, std::uint8_t>, std::uint32_t> bits;  // shared by the whole device
-  std::shared_ptr<DescriptorModel> current;
-
-  auto fullUsage = [&](std::uint32_t v, int size) {
-    return size == 4 ? HidUsage{static_cast<std::uint16_t>(v >> 16), static_cast<std::uint16_t>(v)}
-                     : HidUsage{g.usagePage, static_cast<std::uint16_t>(v)};
-  };
-  std::size_t i = 0;
-  while (i < d.size()) {
-    const std::uint8_t prefix = d[i];
-    if (prefix == 0xFE) {  // long item: skipped
-      if (i + 1 >= d.size()) break;
-      i += 3 + d[i + 1];
-      continue;
-    }
-    const int size = (prefix & 3) == 3 ? 4 : (prefix & 3);
-    if (i + 1 + size > d.size()) break;
-    const std::uint8_t* data = &d[i + 1];
-    const std::uint32_t u = Unsigned(data, size);
-    const int type = (prefix >> 2) & 3;
-    const int tag = prefix >> 4;
-    i += 1 + size;
-    if (type == 0) {      // main
-      if (tag == 0x0A) {  // collection
-        if (depth == 0 && u == 1) {
-          current = std::make_shared<DescriptorModel>();
-          current->collection = usages.empty() ? HidUsage{g.usagePage, 0} : usages.front();
-          out.push_back(current);
-        }
-        ++depth;
-      } else if (tag == 0x0C) {  // end collection
-        if (depth > 0 && --depth == 0) current = nullptr;
-      } else if ((tag == 0x08 || tag == 0x09 || tag == 0x0B) && current) {
-        DescriptorModel::Field f;
-        f.kind = tag == 0x08 ? 0 : tag == 0x09 ? 1 : 2;
-        f.reportId = g.reportId;
-        f.size = g.reportSize;
-        f.count = g.reportCount;
-        f.constant = u & 1;
-        f.array = !(u & 2);
-        f.relative = u & 4;
-        f.nullState = u & 0x40;
-        f.logicalMin = g.logicalMin;
-        f.logicalMax = g.logicalMax;
-        f.usages = usages;
-        std::uint32_t& offset = bits[{f.kind, f.reportId}];
-        f.bitOffset = offset;
-        offset += f.size * f.count;
-        current->reportBits[{f.kind, f.reportId}] = offset;
-        current->fields.push_back(std::move(f));
-      }
-      usages.clear();
-      haveMin = false;
-    } else if (type == 1) {  // global
-      switch (tag) {
-        case 0:
-          g.usagePage = static_cast<std::uint16_t>(u);
-          break;
-        case 1:
-          g.logicalMin = Signed(data, size);
-          break;
-        case 2:
-          g.logicalMax = size == 4 ? Signed(data, size) : static_cast<std::int32_t>(u);
-          break;
-        case 7:
-          g.reportSize = u;
-          break;
-        case 8:
-          g.reportId = static_cast<std::uint8_t>(u);
-          break;
-        case 9:
-          g.reportCount = u;
-          break;
-        case 10:
-          stack.push_back(g);
-          break;
-        case 11:
-          if (!stack.empty()) {
-            g = stack.back();
-            stack.pop_back();
-          }
-          break;
-        default:
-          break;
-      }
-    } else if (type == 2) {  // local
-      if (tag == 0) {
-        usages.push_back(fullUsage(u, size));
-      } else if (tag == 1) {
-        usageMin = u;
-        haveMin = true;
-      } else if (tag == 2 && haveMin) {
-        const HidUsage first = fullUsage(usageMin, size);
-        const HidUsage last = fullUsage(u, size);
-        for (std::uint32_t id = first.id; id <= last.id && id - first.id < 256; ++id) {
-          usages.push_back({first.page, static_cast<std::uint16_t>(id)});
-        }
-        haveMin = false;
-      }
-    }
-  }
-  return out;
-}
-
-// ---- What HidP answers -----------------------------------------------------------------------
-
-std::size_t DescriptorModel::ReportLength(int kind) const {
-  std::uint32_t most = 0;
-  for (const auto& [key, count] : reportBits) {
-    if (key.first == kind) most = std::max(most, count);
-  }
-  return most == 0 ? 0 : 1 + (most + 7) / 8;
-}
-
-std::vector<HidButton> DescriptorModel::InputButtons() const {
-  std::vector<HidButton> out;
-  for (const Field& f : fields) {
-    if (f.kind != 0 || f.constant || !IsButton(f)) continue;
-    const std::size_t n =
-        f.array ? f.usages.size() : std::min<std::size_t>(f.count, f.usages.size());
-    for (std::size_t i = 0; i < n; ++i) out.push_back({f.usages[i], f.reportId, !f.relative});
-  }
-  return out;
-}
-
-std::optional<std::vector<HidUsage>> DescriptorModel::UsagesOn(
-    std::span<const std::uint8_t> report) const {
-  if (report.empty() || report.size() != InputReportLength()) return std::nullopt;
-  if (!reportBits.count({0, report[0]})) return std::nullopt;
-  std::vector<HidUsage> on;
-  for (const Field& f : fields) {
-    if (f.kind != 0 || f.reportId != report[0] || f.constant || !IsButton(f) || f.usages.empty()) {
-      continue;
-    }
-    for (std::uint32_t e = 0; e < f.count; ++e) {
-      const std::uint32_t raw = Bits(report, f.bitOffset + e * f.size, f.size);
-      if (f.array) {
-        std::int32_t v = static_cast<std::int32_t>(raw);
-        if (f.logicalMin < 0 && f.size < 32 && (raw >> (f.size - 1)) & 1) {
-          v -= static_cast<std::int32_t>(1u << f.size);
-        }
-        // A value outside the logical range is no key at all.
-        if (v < f.logicalMin || v > f.logicalMax) continue;
-        const auto index = static_cast<std::size_t>(v - f.logicalMin);
-        if (index < f.usages.size() && f.usages[index].id != 0) on.push_back(f.usages[index]);
-      } else if (raw && e < f.usages.size()) {
-        on.push_back(f.usages[e]);
-      } else if (raw && !f.usages.empty()) {
-        on.push_back(f.usages.back());
-      }
-    }
-  }
-  return on;
-}
-
-std::optional<std::uint8_t> DescriptorModel::OutputReportId(HidUsage usage) const {
-  for (const Field& f : fields) {
-    if (f.kind == 1 && !f.constant && IsButton(f) &&
-        std::find(f.usages.begin(), f.usages.end(), usage) != f.usages.end()) {
-      return f.reportId;
-    }
-  }
-  return std::nullopt;
-}
-
-// As HidP_InitializeReportForID: zeros, but a value with a null state gets a value outside its
-// logical range.
-std::vector<std::uint8_t> DescriptorModel::InitializeOutputReport(std::uint8_t reportId) const {
-  if (!reportBits.count({1, reportId})) return {};
-  Bytes report(OutputReportLength(), 0);
-  report[0] = reportId;
-  for (const Field& f : fields) {
-    if (f.kind != 1 || f.reportId != reportId || f.constant || IsButton(f) || !f.nullState) {
-      continue;
-    }
-    const std::int64_t limit = f.size >= 31 ? (1ll << 31) - 1 : (1ll << f.size) - 1;
-    const std::int64_t nullValue = f.logicalMax < limit ? f.logicalMax + 1 : f.logicalMin - 1;
-    for (std::uint32_t e = 0; e < f.count; ++e) {
-      SetBits(report, f.bitOffset + e * f.size, f.size, static_cast<std::uint32_t>(nullValue));
-    }
-  }
-  return report;
-}
-
-bool DescriptorModel::SetOutputUsage(std::vector<std::uint8_t>& report, HidUsage usage,
-                                     bool on) const {
-  if (report.empty()) return false;
-  for (const Field& f : fields) {
-    if (f.kind != 1 || f.reportId != report[0] || f.constant || !IsButton(f)) continue;
-    const auto it = std::find(f.usages.begin(), f.usages.end(), usage);
-    if (it == f.usages.end()) continue;
-    const auto index = static_cast<std::uint32_t>(it - f.usages.begin());
-    if (f.array) {
-      SetBits(report, f.bitOffset, f.size,
-              on ? static_cast<std::uint32_t>(f.logicalMin) + index : 0);
-    } else {
-      SetBits(report, f.bitOffset + index * f.size, f.size, on ? 1 : 0);
-    }
-    return true;
-  }
-  return false;
-}
-
-std::optional<std::int32_t> DescriptorModel::OutputValue(const Bytes& report,
-                                                         HidUsage usage) const {
-  if (report.empty()) return std::nullopt;
-  for (const Field& f : fields) {
-    if (f.kind != 1 || f.reportId != report[0] || IsButton(f) || f.usages.empty() ||
-        f.usages.front() != usage) {
-      continue;
-    }
-    return static_cast<std::int32_t>(Bits(report, f.bitOffset, f.size));
-  }
-  return std::nullopt;
-}
-
-std::vector<HidUsage> DescriptorModel::OutputUsagesOn(const Bytes& report) const {
-  std::vector<HidUsage> on;
-  if (report.empty()) return on;
-  for (const Field& f : fields) {
-    if (f.kind != 1 || f.reportId != report[0] || f.constant || f.array || f.size != 1) continue;
-    for (std::uint32_t e = 0; e < f.count && e < f.usages.size(); ++e) {
-      if (Bits(report, f.bitOffset + e, 1)) on.push_back(f.usages[e]);
-    }
-  }
-  return on;
-}
-
-Bytes DescriptorModel::InputReport(std::uint8_t id, const std::vector<HidUsage>& on) const {
-  Bytes report(InputReportLength(), 0);
-  if (report.empty()) return report;
-  report[0] = id;
-  std::vector<HidUsage> left = on;
-  for (const Field& f : fields) {
-    if (f.kind != 0 || f.reportId != id || f.constant || !IsButton(f)) continue;
-    std::uint32_t element = 0;
-    for (std::size_t u = 0; u < f.usages.size(); ++u) {
-      const auto it = std::find(left.begin(), left.end(), f.usages[u]);
-      if (it == left.end()) continue;
-      if (f.array) {
-        if (element >= f.count) break;
-        SetBits(report, f.bitOffset + element++ * f.size, f.size,
-                static_cast<std::uint32_t>(f.logicalMin + static_cast<std::int32_t>(u)));
-      } else if (u < f.count) {
-        SetBits(report, f.bitOffset + static_cast<std::uint32_t>(u) * f.size, f.size, 1);
-      }
-      left.erase(it);
-    }
-  }
-  return report;
-}
-
 // ---- Descriptors -------------------------------------------------------------------------------
 
 namespace descriptors {
@@ -457,11 +148,14 @@ const Bytes& HeadsetWithKeypad() {
 
 // ---- The system's HID side ---------------------------------------------------------------------
 
-std::vector<HidDeviceHandle> FakeHidPlatform::Plug(const Bytes& descriptor) {
+std::vector<HidDeviceHandle> FakeHidPlatform::Plug(const Bytes& descriptor, std::uint16_t vendorId,
+                                                   std::uint16_t productId) {
   std::vector<HidDeviceHandle> handles;
   for (auto& model : ParseReportDescriptor(descriptor)) {
+    model->vendorId = vendorId;
+    model->productId = productId;
     const HidDeviceHandle h = nextHandle_++;
-    devices_[h] = Device{model, true, true, true, {}};
+    devices_[h] = Device{model, true, true, true, {}, {}};
     handles.push_back(h);
   }
   return handles;
@@ -504,6 +198,8 @@ class SharedModel final : public HidReportModel {
  public:
   explicit SharedModel(std::shared_ptr<DescriptorModel> m) : m_(std::move(m)) {}
   HidUsage Collection() const override { return m_->Collection(); }
+  std::uint16_t VendorId() const override { return m_->VendorId(); }
+  std::uint16_t ProductId() const override { return m_->ProductId(); }
   std::size_t InputReportLength() const override { return m_->InputReportLength(); }
   std::vector<HidButton> InputButtons() const override { return m_->InputButtons(); }
   std::optional<std::vector<HidUsage>> UsagesOn(
@@ -536,9 +232,22 @@ bool FakeHidPlatform::WriteOutputReport(HidDeviceHandle device,
                                         std::span<const std::uint8_t> report) {
   const auto it = devices_.find(device);
   if (it == devices_.end() || !it->second.present) return false;
+  if (writeFailures > 0) {
+    --writeFailures;
+    return false;
+  }
   it->second.written.emplace_back(report.begin(), report.end());
   if (std::find(writing.begin(), writing.end(), device) == writing.end()) writing.push_back(device);
   return true;
+}
+
+std::optional<std::vector<std::uint8_t>> FakeHidPlatform::ReadInputReport(HidDeviceHandle device,
+                                                                          std::uint8_t reportId) {
+  const auto it = devices_.find(device);
+  if (it == devices_.end() || !it->second.present) return std::nullopt;
+  const auto state = it->second.state.find(reportId);
+  if (state == it->second.state.end()) return std::nullopt;
+  return state->second;
 }
 
 std::optional<HidInput> FakeHidPlatform::ReadInput(LParam rawInput) {
@@ -587,9 +296,10 @@ void HidTestProgram::RawReport(HidDeviceHandle device, Bytes report) {
   Deliver();
 }
 
-HidDeviceHandle HidTestProgram::PlugTelephony(const Bytes& descriptor) {
+HidDeviceHandle HidTestProgram::PlugTelephony(const Bytes& descriptor, std::uint16_t vendorId,
+                                              std::uint16_t productId) {
   HidDeviceHandle telephony = 0;
-  for (HidDeviceHandle h : hid.Plug(descriptor)) {
+  for (HidDeviceHandle h : hid.Plug(descriptor, vendorId, productId)) {
     if (hid.Model(h).Collection().page == hid::kTelephonyPage) telephony = h;
   }
   // Raw Input's notice (GIDC_ARRIVAL), which only the HID source takes.

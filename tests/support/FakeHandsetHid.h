@@ -33,12 +33,15 @@ class DescriptorModel final : public HidReportModel {
     bool array = false;
     bool relative = false;
     bool nullState = false;
+    bool inHeadset = false;  // inside a Headset collection nested in this one
     std::int32_t logicalMin = 0;
     std::int32_t logicalMax = 0;
     std::vector<HidUsage> usages;
   };
 
   HidUsage Collection() const override { return collection; }
+  std::uint16_t VendorId() const override { return vendorId; }
+  std::uint16_t ProductId() const override { return productId; }
   std::size_t InputReportLength() const override { return ReportLength(0); }
   std::size_t OutputReportLength() const { return ReportLength(1); }
   std::vector<HidButton> InputButtons() const override;
@@ -56,6 +59,8 @@ class DescriptorModel final : public HidReportModel {
   Bytes InputReport(std::uint8_t id, const std::vector<HidUsage>& on) const;
 
   HidUsage collection;
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
   std::vector<Field> fields;
   std::map<std::pair<int, std::uint8_t>, std::uint32_t> reportBits;  // (kind, id) -> data bits
 
@@ -66,6 +71,16 @@ class DescriptorModel final : public HidReportModel {
 
 // Every application collection of `descriptor`, in order.
 std::vector<std::shared_ptr<DescriptorModel>> ParseReportDescriptor(const Bytes& descriptor);
+
+// A real device's files of tests/data/hid-devices: the descriptor (`.desc`, hex bytes after `#`
+// lines) and the input reports it sent (`.reports`: "hh:mm:ss.mmm | hex | what the user did").
+Bytes LoadDescriptor(const std::string& file);
+struct RecordedReport {
+  std::uint32_t timeMs = 0;
+  Bytes report;  // as the device sent it, ID byte first
+  std::string what;
+};
+std::vector<RecordedReport> LoadReports(const std::string& file, std::uint8_t reportId);
 
 // Report descriptors of real devices and of usage-table handsets (sources in the .cpp).
 namespace descriptors {
@@ -92,7 +107,14 @@ const Bytes& HeadsetWithKeypad();
 class FakeHidPlatform final : public HidPlatform {
  public:
   // Plugs every collection of `descriptor` as a HID collection of its own; returns their handles.
-  std::vector<HidDeviceHandle> Plug(const Bytes& descriptor);
+  std::vector<HidDeviceHandle> Plug(const Bytes& descriptor, std::uint16_t vendorId = 0,
+                                    std::uint16_t productId = 0);
+  // What the device answers when its input report is asked for (nothing unless set).
+  void SetInputState(HidDeviceHandle device, Bytes report) {
+    devices_.at(device).state[report.at(0)] = std::move(report);
+  }
+  std::optional<std::vector<std::uint8_t>> ReadInputReport(HidDeviceHandle device,
+                                                           std::uint8_t reportId) override;
   void Unplug(HidDeviceHandle device);
   // Whether a plugged device is listed and can be opened yet (some systems announce a
   // collection a moment before that).
@@ -133,6 +155,8 @@ class FakeHidPlatform final : public HidPlatform {
   std::vector<HidDeviceHandle> writing;  // open for writing now (written and not closed since)
   // The next ListDevices calls that fail.
   int listFailures = 0;
+  // The next output report writes that fail (a device that does not take them).
+  int writeFailures = 0;
 
  private:
   struct Device {
@@ -141,11 +165,32 @@ class FakeHidPlatform final : public HidPlatform {
     bool ready = true;
     bool listed = true;
     std::vector<Bytes> written;
+    std::map<std::uint8_t, Bytes> state;
   };
   std::map<HidDeviceHandle, Device> devices_;
   std::map<LParam, HidInput> inputs_;
   HidDeviceHandle nextHandle_ = 0x10001;
   LParam nextInput_ = 0x7001;
+};
+
+// The simulated desktop with what the HID tests need besides: processes' executables, ini
+// files and the roaming application data folder.
+class HidSimDesktop final : public SimDesktop {
+ public:
+  std::map<std::uint32_t, std::string> images;
+  std::map<std::string, std::string> ini;  // "file|section|key" -> value
+  std::string appData;
+
+  std::string ProcessImagePath(std::uint32_t processId) override {
+    const auto it = images.find(processId);
+    return it == images.end() ? std::string() : it->second;
+  }
+  std::string RoamingAppDataPath() override { return appData; }
+  std::string GetPrivateProfileStringA(const char* section, const char* key, const char* fallback,
+                                       const char* file) override {
+    const auto it = ini.find(std::string(file) + "|" + section + "|" + key);
+    return it == ini.end() ? std::string(fallback) : it->second;
+  }
 };
 
 // A whole program with the handset library and the HID source, on the simulated desktop.
@@ -159,14 +204,15 @@ struct HidTestProgram {
   void Report(HidDeviceHandle device, const std::vector<HidUsage>& on, std::uint8_t id);
   void RawReport(HidDeviceHandle device, Bytes report);
   // Plugs a device and lets its arrival through; returns its telephony collection.
-  HidDeviceHandle PlugTelephony(const Bytes& descriptor);
+  HidDeviceHandle PlugTelephony(const Bytes& descriptor, std::uint16_t vendorId = 0,
+                                std::uint16_t productId = 0);
   void Unplug(HidDeviceHandle device);
   // The system wakes from sleep.
   void Resume();
   // The handset key messages the main window received since the last call, "down 6", "up 6".
   std::vector<std::string> TakeKeys();
 
-  SimDesktop desktop;
+  HidSimDesktop desktop;
   FakeHandset handset;
   LibrarySource library{handset};
   FakeHidPlatform hid;

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "FakeHandsetHid.h"
 #include "SimSkype.h"
+#include "drivers/AppTable.h"
 #include "handset/HidUsageMap.h"
 #include "handset/TelephonyDecoder.h"
 
@@ -59,8 +62,8 @@ TEST(HidKeys, EveryUsageOfTheTableReachesItsKeyOnTheHandsetLibrarysRoad) {
       {PhoneKey(1), {"down 1", "up 1"}}, {PhoneKey(4), {"down 2", "up 2"}},
       {kStar, {"down 4", "up 4"}},       {PhoneKey(0), {"down 8", "up 8"}},
       {kPound, {"down 12", "up 12"}},    {kSend, {"down 13", "up 13"}},
-      {kDrop, {"down 14", "up 14"}},     {Con(0xE9), {"down 15", "up 15"}},
-      {Con(0xEA), {"down 16", "up 16"}}, {kMute, {}},
+      {kDrop, {"down 14", "up 14"}},     {Con(0xE9), {"down 21", "up 21"}},
+      {Con(0xEA), {"down 22", "up 22"}}, {kMute, {"down 20", "up 20"}},
   };
   for (const Press& press : presses) {
     p.Report(h, {press.usage}, kHandsetKeys);
@@ -140,9 +143,14 @@ TEST(HidHookSwitch, RelativeTogglesOnEachPress) {
   }
   EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {kDrop})), (Events{{14, true}}));
   EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {})), (Events{{14, false}}));
-  // Its other buttons are no handset keys.
-  for (HidUsage other : {kMute, Tel(0x24), Tel(0x21), HidUsage{hid::kButtonPage, 1}}) {
-    EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {other})), Events{}) << other.id;
+  // The keys desk phones add (a headset's are never read: this is the decoder alone). Its
+  // "09 07 05 09 09 01" one-bit field is Button 7, the first of its two usages: no key.
+  const std::pair<HidUsage, int> added[] = {
+      {kMute, 20}, {Tel(0x24), 17}, {Tel(0x21), 19}, {HidUsage{hid::kButtonPage, 7}, 0}};
+  for (const auto& [usage, code] : added) {
+    const Events expected = code ? Events{{code, true}} : Events{};
+    EXPECT_EQ(decoder.Report(model.InputReport(kEarphoneTelephony, {usage})), expected) << usage.id;
+    decoder.Report(model.InputReport(kEarphoneTelephony, {}));
   }
 }
 
@@ -470,12 +478,312 @@ TEST(HidUsageTable, EachUsageAndEachCodeOnce) {
     EXPECT_EQ(std::count(usages.begin(), usages.end(), row.usage), 0) << row.usage.id;
     usages.push_back(row.usage);
     EXPECT_GE(row.code, 1);
-    EXPECT_LE(row.code, 16);
-    if (row.role == HidKeyRole::Key) keyCodes.push_back(row.code);
+    EXPECT_LE(row.code, kVolumeDownKeyCode);
+    keyCodes.push_back(row.code);
   }
-  for (int code = 1; code <= 16; ++code) {
+  for (int code = 1; code <= kVolumeDownKeyCode; ++code) {
+    if (code == kCallKeyCode) continue;  // Send and the hook switch
+
     EXPECT_EQ(std::count(keyCodes.begin(), keyCodes.end(), code), 1) << "code " << code;
   }
+}
+
+// ---- Real devices: the files of tests/data/hid-devices ----------------------------------------
+
+constexpr char kCx300[] = "polycom-cx300-095d-9201.desc";
+constexpr std::uint16_t kCx300Vendor = 0x095D;
+constexpr std::uint16_t kCx300Product = 0x9201;
+using Kind = HidCollectionKind;
+
+std::vector<std::shared_ptr<sim::DescriptorModel>> RealDevice(const std::string& file) {
+  auto collections = sim::ParseReportDescriptor(sim::LoadDescriptor(file));
+  // "...-095d-9201.desc": the vendor and product IDs.
+  unsigned vendor = 0, product = 0;
+  if (file.size() > 15 &&
+      std::sscanf(file.c_str() + file.size() - 15, "-%4x-%4x.desc", &vendor, &product) == 2) {
+    for (auto& c : collections) {
+      c->vendorId = static_cast<std::uint16_t>(vendor);
+      c->productId = static_cast<std::uint16_t>(product);
+    }
+  }
+  return collections;
+}
+
+// Key events as text, "down 13 (hook)" for the hook switch's.
+Keys Text(const std::vector<HandsetKeyEvent>& events) {
+  Keys out;
+  for (const HandsetKeyEvent& e : events) {
+    out.push_back((e.down ? "down " : "up ") + std::to_string(e.code) + (e.hook ? " (hook)" : ""));
+  }
+  return out;
+}
+
+TEST(HidRealDevices, EveryCollectionOfEveryDescriptorIsClassified) {
+  // A headset collection nested in a phone's, and a phone whose only keypad lies in one.
+  const Bytes nestedHeadset = {
+      0x05, 0x0B, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01,                    // Phone
+      0x19, 0xB0, 0x29, 0xBB, 0x15, 0x01, 0x25, 0x0C, 0x75, 0x04, 0x95,  // keypad
+      0x01, 0x81, 0x00, 0x09, 0x05, 0xA1, 0x02, 0x09, 0x20, 0x15, 0x00,  // Headset: hook
+      0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0x95, 0x03, 0x81, 0x01, 0xC0, 0xC0};
+  const Bytes keypadOnlyInHeadset = {0x05, 0x0B, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x05,
+                                     0xA1, 0x02, 0x19, 0xB0, 0x29, 0xBB, 0x15, 0x01, 0x25, 0x0C,
+                                     0x75, 0x08, 0x95, 0x01, 0x81, 0x00, 0xC0, 0xC0};
+  struct Case {
+    std::string file;
+    Bytes inline_;
+    std::vector<Kind> kinds;
+  } cases[] = {
+      {kCx300, {}, {Kind::PhoneWithKeys, Kind::None}},
+      {"jabra-biz-2400-ii-0b0e-2453.desc", {}, {Kind::Headset, Kind::None, Kind::None}},
+      {"plantronics-blackwire-c5220-047f-c053.desc",
+       {},
+       {Kind::None, Kind::None, Kind::Headset, Kind::None, Kind::None}},
+      {"epos-impact-d1-1395-009c.desc",
+       {},
+       {Kind::Headset, Kind::None, Kind::None, Kind::None, Kind::None, Kind::None}},
+      {"logitech-g535-046d-0ac4.desc", {}, {Kind::None, Kind::None}},
+      {"bitfield-keypad-example.desc", {}, {Kind::PhoneWithKeys}},
+      {"nested headset", nestedHeadset, {Kind::PhoneWithKeys}},
+      {"keypad only in a headset", keypadOnlyInHeadset, {Kind::Headset}},
+  };
+  for (const Case& c : cases) {
+    const auto collections =
+        c.inline_.empty() ? RealDevice(c.file) : sim::ParseReportDescriptor(c.inline_);
+    std::vector<Kind> kinds;
+    for (const auto& model : collections) kinds.push_back(ClassifyCollection(*model));
+    EXPECT_EQ(kinds, c.kinds) << c.file;
+  }
+  // In the phone with a nested headset, the keypad is ours and the headset's hook switch is not.
+  const auto nested = sim::ParseReportDescriptor(nestedHeadset);
+  TelephonyDecoder decoder(*nested.front());
+  EXPECT_EQ(Text(decoder.Report(nested.front()->InputReport(1, {kHook, PhoneKey(5)}))),
+            Keys{"down 6"});
+}
+
+TEST(HidRealDevices, TheCx300RecordingDecodesKeyByKey) {
+  const auto cx300 = RealDevice(kCx300);
+  const sim::DescriptorModel& phone = *cx300.front();
+  // Per line of the recording, in the file's order.
+  const Keys expected[] = {
+      {"down 8"},
+      {"up 8"},
+      {"down 1"},
+      {"up 1"},
+      {"down 5"},
+      {"up 5"},
+      {"down 9"},
+      {"up 9"},
+      {"down 2"},
+      {"up 2"},
+      {"down 6"},
+      {"up 6"},
+      {"down 10"},
+      {"up 10"},
+      {"down 3"},
+      {"up 3"},
+      {"down 7"},
+      {"up 7"},
+      {"down 11"},
+      {"up 11"},
+      {"down 4"},
+      {"up 4"},
+      {"down 12"},
+      {"up 12"},
+      // The long 0: the Speed Dial bit it adds is no second key.
+      {"down 8"},
+      {},
+      {"up 8"},
+      // Redial, Flash, Button 1, each released by the next.
+      {"down 17"},
+      {"up 17", "down 19"},
+      {"up 19", "down 18"},
+      // Lifted: the call key once; the pulse's end and the put-down give nothing.
+      {"up 18", "down 13 (hook)", "up 13 (hook)"},
+      {},
+      {},
+      // The speaker and headset keys' pulses: the call key each.
+      {"down 13 (hook)", "up 13 (hook)"},
+      {},
+      {"down 13 (hook)", "up 13 (hook)"},
+      {},
+      // Mute, twice; the microphone byte and the volume bytes are no keys.
+      {"down 20"},
+      {"up 20"},
+      {"down 20"},
+      {},
+      {"up 20"},
+      {},
+      {}};
+  const auto lines = sim::LoadReports("polycom-cx300-095d-9201.reports", 1);
+  ASSERT_EQ(lines.size(), std::size(expected));
+  TelephonyDecoder decoder(phone);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(Text(decoder.Report(lines[i].report, lines[i].timeMs)), expected[i])
+        << "line " << i << ": " << lines[i].what;
+  }
+
+  // The firmware that holds the bit: the put-down is the hang-up key.
+  const Keys held[] = {
+      {"down 13 (hook)", "up 13 (hook)"}, {"down 6"}, {"up 6"}, {"down 14 (hook)", "up 14 (hook)"}};
+  const auto heldLines = sim::LoadReports("polycom-cx300-095d-9201-held-hook.reports", 1);
+  ASSERT_EQ(heldLines.size(), std::size(held));
+  TelephonyDecoder heldDecoder(phone);
+  for (std::size_t i = 0; i < heldLines.size(); ++i) {
+    EXPECT_EQ(Text(heldDecoder.Report(heldLines[i].report, heldLines[i].timeMs)), held[i])
+        << heldLines[i].what;
+  }
+}
+
+TEST(HidBadInput, NoDescriptorOrReportGivesAKeyOrACrash) {
+  Bytes deep;
+  for (int i = 0; i < 20; ++i) deep.insert(deep.end(), {0x05, 0x0B, 0x09, 0x01, 0xA1, 0x01});
+  deep.insert(deep.end(), {0x85, 0x01, 0x09, 0xB1, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02});
+  deep.insert(deep.end(), 20, 0xC0);
+  const Bytes cx300 = sim::LoadDescriptor(kCx300);
+  std::vector<Bytes> descriptors = {deep};
+  for (std::size_t cut : {1u, 7u, 40u, 95u, 300u}) {
+    descriptors.emplace_back(cx300.begin(), cx300.begin() + static_cast<std::ptrdiff_t>(cut));
+  }
+  for (const char* file :
+       {kCx300, "jabra-biz-2400-ii-0b0e-2453.desc", "plantronics-blackwire-c5220-047f-c053.desc",
+        "epos-impact-d1-1395-009c.desc", "logitech-g535-046d-0ac4.desc",
+        "bitfield-keypad-example.desc"}) {
+    descriptors.push_back(sim::LoadDescriptor(file));
+  }
+  // Reports nobody declared or with values out of range: an undeclared ID, the CX300's keypad
+  // nibble past 13, 4 KiB, empty, one byte.
+  const std::vector<Bytes> reports = {{0x07, 0, 6, 0, 0, 0xD5, 0x5A, 0},
+                                      {0x01, 0, 0x0E, 0, 0, 0xD5, 0x5A, 0},
+                                      {0x01, 0, 0x0F, 0, 0, 0xD5, 0x5A, 0},
+                                      Bytes(4096, 0xFF),
+                                      {},
+                                      {0x01}};
+  for (const Bytes& descriptor : descriptors) {
+    for (const auto& model : sim::ParseReportDescriptor(descriptor)) {
+      ClassifyCollection(*model);
+      TelephonyDecoder decoder(*model);
+      for (const Bytes& report : reports) {
+        EXPECT_EQ(decoder.Report(report), std::vector<HandsetKeyEvent>{})
+            << descriptor.size() << " bytes, report of " << report.size();
+      }
+    }
+  }
+}
+
+TEST(HidDevices, TheStateReadAtArrivalIsNoPress) {
+  struct Case {
+    const char* what;
+    std::optional<std::vector<HidUsage>> state;  // what the device answers (nothing: no answer)
+    Keys firstReport;                            // the hook switch on and key 1 held
+  } cases[] = {
+      {"plugged in off-hook with key 1 held", std::vector{kHook, PhoneKey(1)}, {}},
+      {"plugged in off-hook", std::vector{kHook}, {"down 1"}},
+      {"a device that does not answer", std::nullopt, {"down 13", "up 13", "down 1"}},
+  };
+  for (const Case& c : cases) {
+    HidTestProgram p;
+    const HidDeviceHandle h = p.hid.Plug(descriptors::UsageTableHandset()).front();
+    if (c.state) p.hid.SetInputState(h, p.hid.Model(h).InputReport(kHandsetKeys, *c.state));
+    TMessage arrival{WM_INPUT_DEVICE_CHANGE, 1, static_cast<LParam>(h), 0};
+    p.form->Dispatch(arrival);
+    p.desktop.DeliverPosted();
+    p.Report(h, {kHook, PhoneKey(1)}, kHandsetKeys);
+    EXPECT_EQ(p.TakeKeys(), c.firstReport) << c.what;
+    p.Report(h, {}, kHandsetKeys);  // the put-down is still the hang-up key
+    const Keys put = p.TakeKeys();
+    EXPECT_EQ(std::count(put.begin(), put.end(), "down 14"), 1) << c.what;
+  }
+}
+
+TEST(HidRinger, TheOffReportIsRetriedUntilTakenAndTheDeviceStaysOpenTillThen) {
+  HidTestProgram p;
+  const HidDeviceHandle h = p.PlugTelephony(descriptors::UsageTableHandset());
+  p.form->SkypeCallInfo(61, TSkypeCallProperty::Status, "RINGING");
+  ASSERT_TRUE(p.hid.Ringing(h));
+  p.hid.writeFailures = 2;
+  p.form->SkypeCallInfo(61, TSkypeCallProperty::Status, "INPROGRESS");
+  EXPECT_TRUE(p.hid.Ringing(h));
+  EXPECT_EQ(std::count(p.hid.closed.begin(), p.hid.closed.end(), h), 0) << "not closed yet";
+  p.Report(h, {}, kHandsetKeys);  // any input: tried again, refused again
+  EXPECT_TRUE(p.hid.Ringing(h));
+  p.Report(h, {}, kHandsetKeys);
+  EXPECT_FALSE(p.hid.Ringing(h));
+  EXPECT_EQ(std::count(p.hid.closed.begin(), p.hid.closed.end(), h), 1);
+  p.Report(h, {}, kHandsetKeys);
+  EXPECT_EQ(p.hid.Written(h).size(), 2u) << "on once, off once";
+}
+
+TEST(HidHookSwitch, LeftToMicroSipWhileItsHeadsetSupportIsOn) {
+  constexpr char kExe[] = "C:\\Apps\\MicroSIP\\microsip.exe";
+  constexpr char kBeside[] = "C:\\Apps\\MicroSIP\\microsip.ini|Settings|headsetSupport";
+  constexpr char kRoaming[] =
+      "C:\\Users\\u\\AppData\\Roaming\\MicroSIP\\microsip.ini|"
+      "Settings|headsetSupport";
+  struct Case {
+    const char* what;
+    std::int32_t row;
+    std::vector<std::pair<std::string, std::string>> ini;
+    bool left;
+  } cases[] = {
+      {"portable, on", app::MicroSip, {{kBeside, "1"}}, true},
+      {"portable, off", app::MicroSip, {{kBeside, "0"}, {kRoaming, "1"}}, false},
+      {"installed, on", app::MicroSip, {{kRoaming, "1"}}, true},
+      {"no setting", app::MicroSip, {}, false},
+      {"another row", app::Skype, {{kBeside, "1"}}, false},
+  };
+  for (const Case& c : cases) {
+    HidTestProgram p;
+    const Hwnd microsip = p.desktop.AddWindow("MicroSIP", "MicroSIP");
+    p.desktop.SetProcess(microsip, 77);
+    p.desktop.images[77] = kExe;
+    p.desktop.appData = "C:\\Users\\u\\AppData\\Roaming";
+    for (const auto& [key, value] : c.ini) p.desktop.ini[key] = value;
+    p.form->CurrentAppCode = c.row;
+    p.form->FTargetTitle = "MicroSIP";
+    const HidDeviceHandle h = p.PlugTelephony(descriptors::UsageTableHandset());
+    p.hidSource.StartBuzzer();
+    EXPECT_EQ(p.hid.Ringing(h), !c.left) << c.what;
+    const std::string said = "MicroSIP drives the USB phone's hook switch.";
+    EXPECT_EQ(p.view.status == said, c.left) << c.what << ": " << p.view.status;
+    p.view.status.clear();
+    p.hidSource.StopBuzzer();
+    p.Report(h, {kHook, PhoneKey(2)}, kHandsetKeys);
+    p.Report(h, {}, kHandsetKeys);
+    const Keys keypadOnly = {"down 5", "up 5"};
+    const Keys withHook = {"down 13", "up 13", "down 5", "up 5", "down 14", "up 14"};
+    EXPECT_EQ(p.TakeKeys(), c.left ? keypadOnly : withHook) << c.what;
+    EXPECT_NE(p.view.status, said) << c.what << ": said once, not on every press";
+  }
+}
+
+TEST(HidKeys, VolumeKeysAreUpAndDownOnlyWhereUpAndDownBrowseAList) {
+  // The volume keys do what Up and Down do on the rows that browse a list, and nothing where Up
+  // and Down do something else (delete a digit, click).
+  const std::int32_t browsing[] = {app::Msn75, app::Msn70, app::VoipCheap};
+  const std::int32_t others[] = {app::XLite, app::XLiteXLook, app::IcqPhone,
+                                 app::XPro,  app::Firefly,    app::EyeBeam};
+  int othersActing = 0;
+  for (bool browses : {true, false}) {
+    for (std::int32_t row : browses ? std::span<const std::int32_t>(browsing)
+                                    : std::span<const std::int32_t>(others)) {
+      for (const auto& [volume, key] :
+           {std::pair{kVolumeUpKeyCode, kUpKeyCode}, std::pair{kVolumeDownKeyCode, kDownKeyCode}}) {
+        std::vector<std::string> traces[2];
+        for (int pass = 0; pass < 2; ++pass) {
+          HidTestProgram p;
+          p.form->CurrentAppCode = row;
+          p.desktop.ClearTrace();
+          TMessage down{WM_HANDSET_KEYDOWN, static_cast<WParam>(pass ? key : volume), 0, 0};
+          p.form->Dispatch(down);
+          traces[pass] = p.desktop.Trace();
+        }
+        EXPECT_TRUE(!browses || !traces[1].empty()) << row;
+        othersActing += !browses && !traces[1].empty();
+        EXPECT_EQ(traces[0], browses ? traces[1] : std::vector<std::string>{}) << row;
+      }
+    }
+  }
+  EXPECT_GT(othersActing, 0) << "some row where Up or Down acts and the volume keys must not";
 }
 
 }  // namespace

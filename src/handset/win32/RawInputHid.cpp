@@ -20,6 +20,7 @@ namespace telvaro {
 namespace {
 
 constexpr USHORT kTelephonyPage = 0x0B;
+constexpr USHORT kHeadset = 0x05;
 // Bounds against a broken descriptor: no telephony collection has more.
 constexpr ULONG kMaxCaps = 256;
 constexpr USHORT kMaxRange = 256;
@@ -29,8 +30,11 @@ class HidPModel final : public HidReportModel {
  public:
   explicit HidPModel(std::vector<std::uint8_t> preparsed) : preparsed_(std::move(preparsed)) {}
 
-  bool Init() {
+  bool Init(std::uint16_t vendorId, std::uint16_t productId) {
+    vendorId_ = vendorId;
+    productId_ = productId;
     if (HidP_GetCaps(Data(), &caps_) != HIDP_STATUS_SUCCESS) return false;
+    ReadHeadsetNodes();
     USHORT count = caps_.NumberInputButtonCaps;
     if (count == 0) return true;
     if (count > kMaxCaps) count = kMaxCaps;
@@ -44,14 +48,18 @@ class HidPModel final : public HidReportModel {
       USHORT last = c.IsRange ? c.Range.UsageMax : c.NotRange.Usage;
       if (last < first || last - first > kMaxRange) last = first;
       for (unsigned u = first; u <= last; ++u) {
-        buttons_.push_back(
-            {{c.UsagePage, static_cast<std::uint16_t>(u)}, c.ReportID, c.IsAbsolute != FALSE});
+        buttons_.push_back({{c.UsagePage, static_cast<std::uint16_t>(u)},
+                            c.ReportID,
+                            c.IsAbsolute != FALSE,
+                            InHeadset(c.LinkCollection)});
       }
     }
     return true;
   }
 
   HidUsage Collection() const override { return {caps_.UsagePage, caps_.Usage}; }
+  std::uint16_t VendorId() const override { return vendorId_; }
+  std::uint16_t ProductId() const override { return productId_; }
   std::size_t InputReportLength() const override { return caps_.InputReportByteLength; }
   std::vector<HidButton> InputButtons() const override { return buttons_; }
 
@@ -114,9 +122,37 @@ class HidPModel final : public HidReportModel {
     return reinterpret_cast<PHIDP_PREPARSED_DATA>(const_cast<std::uint8_t*>(preparsed_.data()));
   }
 
+  // Which link collections lie inside a Headset collection (the top-level one, node 0, aside:
+  // its own usage decides what the collection is).
+  void ReadHeadsetNodes() {
+    ULONG count = caps_.NumberLinkCollectionNodes;
+    if (count == 0 || count > kMaxCaps) return;
+    std::vector<HIDP_LINK_COLLECTION_NODE> nodes(count);
+    if (HidP_GetLinkCollectionNodes(nodes.data(), &count, Data()) != HIDP_STATUS_SUCCESS) return;
+    nodes.resize(count);
+    inHeadset_.assign(count, false);
+    for (ULONG i = 1; i < count; ++i) {
+      // Up through the parents; a broken tree ends the walk after as many steps as nodes.
+      ULONG node = i;
+      for (ULONG step = 0; step < count && node != 0 && node < count; ++step) {
+        if (nodes[node].LinkUsagePage == kTelephonyPage && nodes[node].LinkUsage == kHeadset) {
+          inHeadset_[i] = true;
+          break;
+        }
+        node = nodes[node].Parent;
+      }
+    }
+  }
+  bool InHeadset(USHORT linkCollection) const {
+    return linkCollection < inHeadset_.size() && inHeadset_[linkCollection];
+  }
+
   std::vector<std::uint8_t> preparsed_;
   HIDP_CAPS caps_{};
   std::vector<HidButton> buttons_;
+  std::vector<bool> inHeadset_;
+  std::uint16_t vendorId_ = 0;
+  std::uint16_t productId_ = 0;
 };
 
 HANDLE AsHandle(HidDeviceHandle device) { return reinterpret_cast<HANDLE>(device); }
@@ -201,8 +237,18 @@ std::unique_ptr<HidReportModel> RawInputHid::OpenDevice(HidDeviceHandle device) 
       static_cast<UINT>(-1)) {
     return nullptr;
   }
+  RID_DEVICE_INFO info{};
+  info.cbSize = sizeof info;
+  UINT infoSize = sizeof info;
+  const bool known = GetRawInputDeviceInfoA(AsHandle(device), RIDI_DEVICEINFO, &info, &infoSize) !=
+                         static_cast<UINT>(-1) &&
+                     info.dwType == RIM_TYPEHID;
   auto model = std::make_unique<HidPModel>(std::move(preparsed));
-  if (!model->Init()) return nullptr;
+  if (!model->Init(known ? static_cast<std::uint16_t>(info.hid.dwVendorId) : 0,
+                   known ? static_cast<std::uint16_t>(info.hid.dwProductId) : 0)) {
+    return nullptr;
+  }
+  lengths_[device] = model->InputReportLength();
 
   // The file name, for writing the ringer's reports later.
   UINT nameLength = 0;
@@ -298,6 +344,24 @@ void RawInputHid::DeviceChange(WParam wParam, LParam lParam) {
       return;
     }
   }
+}
+
+std::optional<std::vector<std::uint8_t>> RawInputHid::ReadInputReport(HidDeviceHandle device,
+                                                                      std::uint8_t reportId) {
+  const auto name = names_.find(device);
+  const auto length = lengths_.find(device);
+  if (name == names_.end() || length == lengths_.end() || length->second == 0) return std::nullopt;
+  // No access asked: a get-report request needs none, and the system may hold the device for
+  // reading itself.
+  HANDLE file = CreateFileA(name->second.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<std::uint8_t> report(length->second);
+  report[0] = reportId;
+  const BOOL ok = HidD_GetInputReport(file, report.data(), static_cast<ULONG>(report.size()));
+  CloseHandle(file);
+  if (!ok || report[0] != reportId) return std::nullopt;
+  return report;
 }
 
 std::optional<HidInput> RawInputHid::ReadInput(LParam rawInput) {

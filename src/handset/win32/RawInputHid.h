@@ -26,6 +26,8 @@ class RawInputHid final : public HidPlatform {
   void CloseDevice(HidDeviceHandle device) override;
   std::optional<HidInput> ReadInput(LParam rawInput) override;
   void DeviceChange(WParam wParam, LParam lParam) override;
+  std::optional<std::vector<std::uint8_t>> ReadInputReport(HidDeviceHandle device,
+                                                           std::uint8_t reportId) override;
 
  private:
   struct PendingWrite;
@@ -38,6 +40,7 @@ class RawInputHid final : public HidPlatform {
 
   Hwnd window_ = 0;
   std::map<HidDeviceHandle, std::string> names_;
+  std::map<HidDeviceHandle, std::size_t> lengths_;  // input report bytes, ID included
   std::map<HidDeviceHandle, Writer> writers_;
 };
 

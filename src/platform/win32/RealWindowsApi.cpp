@@ -37,6 +37,7 @@ constexpr long long kKeyReadEnum = telvaro::win::KEY_READ_ENUM;
 #include <aclapi.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #define TELVARO_CHECK_SEAM_VALUE(name) \
@@ -638,6 +639,31 @@ bool RealWindowsApi::OnlyAdministratorsCanReplace(const std::u16string& file) {
   const std::size_t slash = path.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return false;
   return OnlyAdministratorsCanChange(path) && OnlyAdministratorsCanChange(path.substr(0, slash));
+std::uint32_t RealWindowsApi::GetMessageTime() {
+  return static_cast<std::uint32_t>(::GetMessageTime());
+}
+
+std::string RealWindowsApi::ProcessImagePath(std::uint32_t processId) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return {};
+  char path[MAX_PATH * 2] = {};
+  DWORD size = sizeof path;
+  const BOOL ok = ::QueryFullProcessImageNameA(process, 0, path, &size);
+  ::CloseHandle(process);
+  return ok ? std::string(path, size) : std::string();
+}
+
+std::string RealWindowsApi::RoamingAppDataPath() {
+  char path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path))) return {};
+  return path;
+}
+
+std::string RealWindowsApi::GetPrivateProfileStringA(const char* section, const char* key,
+                                                     const char* fallback, const char* file) {
+  char value[256] = {};
+  ::GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
+  return value;
 }
 
 }  // namespace telvaro

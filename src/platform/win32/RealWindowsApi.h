@@ -68,6 +68,11 @@ class RealWindowsApi final : public WindowsApi {
   int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) override;
   bool IsHungAppWindow(Hwnd hwnd) override;
   bool IsWindow(Hwnd hwnd) override;
+  std::uint32_t GetMessageTime() override;
+  std::string ProcessImagePath(std::uint32_t processId) override;
+  std::string RoamingAppDataPath() override;
+  std::string GetPrivateProfileStringA(const char* section, const char* key, const char* fallback,
+                                       const char* file) override;
 
   LResult SendMessageTimeoutW(Hwnd hwnd, UInt msg, WParam wParam, LParam lParam, UInt flags,
                               UInt timeoutMs, std::uintptr_t* result) override;
