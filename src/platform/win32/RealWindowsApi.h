@@ -73,6 +73,9 @@ class RealWindowsApi final : public WindowsApi {
   long AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const char16_t* assoc,
                          const char16_t* extra, std::u16string* out) override;
 
+  std::unique_ptr<TcpClient> CreateTcpClient() override;
+  bool ProcessRunning(const char* imageName) override;
+
  private:
   // Waits until the actions queued to queuedTo_'s thread have been handled (RealWindowsApi.cpp).
   void SettleQueuedActions();
