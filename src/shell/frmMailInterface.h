@@ -93,6 +93,8 @@ class TMainForm {
   void WMHandsetKeyUp(TMessage& message);
   void AppendDialDigit(char key);
   void Timer2Timer();
+  // The fast tick while an app whose call state is asked is selected (phonerlite).
+  void CallPollTimer();
   void BringSkypeForward();
 
   // One handler per handset key.
