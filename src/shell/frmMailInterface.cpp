@@ -24,7 +24,9 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
           api, TargetFields{FTargetTitle, FTargetClass}, [this] { ShowTargetNotRunning(); },
           [this](const char* suffix) { ShowTargetProblem(suffix); }),
       showMainWindowMessage_(api.RegisterWindowMessageA(kShowMainWindowMessage)),
-      callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)) {}
+      callEventMessage_(api.RegisterWindowMessageA(kCallEventMessage)) {
+  CreateCallingApps();
+}
 
 TMainForm::~TMainForm() = default;
 
@@ -213,7 +215,7 @@ bool TMainForm::Dispatch(TMessage& message) {
     return true;
   }
   if (message.Msg == callEventMessage_ && callEventMessage_ != 0) {
-    if (!shutDown_) MicroSipCallEvent(message.wParam);
+    if (!shutDown_) CallEventArrived(message.wParam);
     return true;
   }
   // The four auxiliary handset messages are taken and ignored.
