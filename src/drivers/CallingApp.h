@@ -85,6 +85,14 @@ class CallingApp {
   virtual bool CallEventReported(CallState /*state*/, const std::string& /*caller*/) {
     return false;
   }
+  // Apps whose call state must be asked (over a connection of their own) rather than told: the
+  // app was chosen (true) or another one was (false); true when it wants Tick on a fast timer
+  // while it stays chosen. Tick follows the state and reports changes with CallStateChanged.
+  virtual bool Chosen(bool /*chosen*/) { return false; }
+  virtual void Tick() {}
+  // After Present() said false: why an app that runs cannot take commands (a text after the
+  // title, as for ShowTargetProblem), or nullptr when it does not run.
+  virtual const char* Unreachable() const { return nullptr; }
   // True for apps that take USB phones themselves: TELVARO then leaves the buzzer alone and
   // says so, instead of fighting the app over the same device.
   virtual bool DrivesUsbPhonesItself() const { return false; }

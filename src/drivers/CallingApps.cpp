@@ -112,15 +112,41 @@ void TMainForm::CallingAppHangUpKey(CallingApp& app, DialBuffer& buffer) {
 }
 
 void TMainForm::SelectCallingApp(CallingApp& app) {
-  if (!app.Present()) return ShowTargetNotRunning();
+  if (!app.Present()) return ShowCallingAppAbsent(app);
   ShowTargetRunning();
   app.BringForward();
 }
 
 void TMainForm::PollCallingApp(CallingApp& app) {
   if (app.Present()) return ShowTargetRunning();
-  ShowTargetNotRunning();
+  ShowCallingAppAbsent(app);
   Found.Net2PhoneHangUpButton = 0;
+}
+
+void TMainForm::ShowCallingAppAbsent(CallingApp& app) {
+  if (const char* why = app.Unreachable()) return ShowTargetProblem(why);
+  ShowTargetNotRunning();
+}
+
+// The app chosen now gets the fast call poll if it asks for it; the one chosen before lets go,
+// and the handset stops ringing for it.
+void TMainForm::FollowChosenApp() {
+  CallingApp* chosen = RowApp();
+  if (polledApp_ != nullptr && polledApp_ != chosen) {
+    if (polledApp_->State() == CallState::Ringing) handset_.StopBuzzer();
+    polledApp_->Chosen(false);
+    polledApp_ = nullptr;
+  }
+  if (chosen != nullptr && chosen != polledApp_ && chosen->Chosen(true)) polledApp_ = chosen;
+  if (polledApp_ != nullptr) {
+    view_.StartTimer(FormTimer::CallPoll);
+  } else {
+    view_.StopTimer(FormTimer::CallPoll);
+  }
+}
+
+void TMainForm::CallPollTimer() {
+  if (polledApp_ != nullptr) polledApp_->Tick();
 }
 
 }  // namespace telvaro

@@ -34,6 +34,7 @@ void TMainForm::combo_AppChange() {
   FAppIndex = view_.SelectedAppIndex();
   if (FAppIndex < 0 || FAppIndex >= kAppCount) return;
   SetTargetFromRow(FAppIndex);
+  FollowChosenApp();
   if (CurrentAppCode == app::Skype) {
     // The status waits for the next poll or for Skype's answer to its ping.
     LearnSkypeTitle();

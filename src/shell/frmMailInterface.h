@@ -184,6 +184,8 @@ class TMainForm final : public CallingAppHost {
   void CallingAppHangUpKey(CallingApp& app, DialBuffer& buffer);
   void SelectCallingApp(CallingApp& app);
   void PollCallingApp(CallingApp& app);
+  void ShowCallingAppAbsent(CallingApp& app);
+  void FollowChosenApp();
 
   WindowsApi& api_;
   std::unique_ptr<LibrarySource> ownLibrary_;
@@ -195,6 +197,7 @@ class TMainForm final : public CallingAppHost {
   UInt showMainWindowMessage_ = 0;
   UInt callEventMessage_ = 0;
   std::vector<CallingRow> callingRows_;
+  CallingApp* polledApp_ = nullptr;  // the chosen app that asks its call state on CallPoll
   int shownAppItem_ = -1;  // the combo box item whose text is shown
   bool shutDown_ = false;
 };

@@ -5,12 +5,13 @@
 
 #include "FakeCliPeer.h"
 #include "SimDesktop.h"
+#include "TestProgram.h"
 #include "drivers/phonerlite/PhonerLitePhone.h"
 
 namespace telvaro {
 namespace {
 
-using phonerlite::CallState;
+using phonerlite::CallFlags;
 using phonerlite::CliLink;
 using phonerlite::PhonerLitePhone;
 using test::FakeCliClient;
@@ -63,7 +64,7 @@ TEST(PhonerLiteLink, ReadsTheCallStateThroughBadRepliesAndRecoversFromBrokenConn
     for (std::uint32_t t = 0; t <= 10000; t += kStep) link.Tick(t);
     EXPECT_EQ(link.Call().has_value(), c.stateKnown) << c.name;
     if (c.stateKnown) {
-      EXPECT_EQ(link.Call(), (CallState{true, false})) << c.name;
+      EXPECT_EQ(link.Call(), (CallFlags{true, false})) << c.name;
     }
     EXPECT_EQ(peer.connects > 1, c.reconnects) << c.name;
   }
@@ -151,6 +152,67 @@ TEST(PhonerLitePhone, TellsARefusedInterfaceOfARunningProgramFromAnAbsentProgram
     r.Run(CliLink::kConnectTimeoutMs + kStep);
     EXPECT_EQ(r.phone.GetPresence(), c.presence) << c.name;
   }
+}
+
+// The row in the program: the fast poll runs while it is chosen, rings the handset for an
+// incoming call, the keys take and end it, and a refused interface of a running PhonerLite is
+// told apart from an absent program.
+struct PhonerLiteRow {
+  explicit PhonerLiteRow(Status onConnect = Status::Open) {
+    peer->onConnect = onConnect;
+    p.desktop.tcpClients = [peer = peer] { return std::make_unique<FakeCliClient>(peer); };
+    p.desktop.processes.insert("PhonerLite.exe");
+    p.Select(kRow);
+    Poll();
+    p.form.Timer1Timer();
+  }
+  void Poll() {
+    for (int i = 0; i < 10; ++i) {
+      p.desktop.WaitServingSentMessages(200);
+      p.form.CallPollTimer();
+    }
+  }
+  void Press(int code) {
+    p.KeyDown(code);
+    p.KeyUp(code);
+    Poll();
+  }
+  static constexpr int kRow = 23, kCall = 13, kHangUp = 14;
+  std::shared_ptr<FakeCliPeer> peer = std::make_shared<FakeCliPeer>();
+  sim::TestProgram p;
+};
+
+TEST(PhonerLiteRow, RingsWhileChosenAndTheKeysTakeOrRefuseTheCall) {
+  PhonerLiteRow r;
+  EXPECT_EQ(r.p.view.status, "PhonerLite is running.");
+  ASSERT_TRUE(r.p.view.TimerRunning(FormTimer::CallPoll));
+  r.peer->cli.Ring("555");
+  r.Poll();
+  EXPECT_TRUE(r.p.handset.buzzing);
+  r.Press(PhonerLiteRow::kCall);
+  EXPECT_FALSE(r.p.handset.buzzing);
+  r.p.form.HandleMuteKey();
+  r.Press(PhonerLiteRow::kHangUp);
+  r.peer->cli.Ring("556");
+  r.Poll();
+  EXPECT_TRUE(r.p.handset.buzzing);
+  r.Press(PhonerLiteRow::kHangUp);
+  EXPECT_FALSE(r.p.handset.buzzing);
+  EXPECT_EQ(r.peer->Commands(), (Strings{"HookOff", "MicroOff", "HookOn", "HookOn"}));
+  r.peer->cli.Ring("557");
+  r.Poll();
+  r.p.Select(0);  // another row: the connection and the ringing end with the choice
+  EXPECT_FALSE(r.p.view.TimerRunning(FormTimer::CallPoll));
+  EXPECT_FALSE(r.p.handset.buzzing);
+}
+
+TEST(PhonerLiteRow, SaysHowToTurnOnTheInterfaceOfARunningPhonerLite) {
+  PhonerLiteRow r(Status::Refused);
+  EXPECT_EQ(r.p.view.status,
+            "PhonerLite runs, but its CLI access is off: turn it on in its options.");
+  r.p.desktop.processes.clear();
+  r.p.form.Timer1Timer();
+  EXPECT_EQ(r.p.view.status, "PhonerLite is not running.");
 }
 
 }  // namespace

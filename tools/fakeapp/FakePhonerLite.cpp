@@ -132,8 +132,8 @@ int RunFakePhonerLite(int argc, char** argv) {
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.lpszClassName = kPhonerLiteControlClass;
   RegisterClassA(&windowClass);
-  CreateWindowA(kPhonerLiteControlClass, "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                windowClass.hInstance, nullptr);
+  CreateWindowA(kPhonerLiteControlClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance,
+                nullptr);
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 3;
   if (server.fault == Fault::Refuse) {

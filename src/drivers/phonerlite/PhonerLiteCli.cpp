@@ -171,7 +171,7 @@ void CliLink::Read(std::uint32_t nowMs) {
     (answer->condition == Answer::Condition::HasCall ? hasCall_ : active_) = answer->value;
     if (hasCall_ && active_) {
       // An answer to a question asked before our last command may show the state before it.
-      if (!stale_) call_ = CallState{*hasCall_, *active_};
+      if (!stale_) call_ = CallFlags{*hasCall_, *active_};
       asking_ = false;
       stale_ = false;
     }

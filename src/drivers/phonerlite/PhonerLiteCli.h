@@ -42,10 +42,10 @@ std::string SetNumberCommand(std::string_view number);
 
 // The call state, asked with the conditions scripts test (HasCall, StateIsActive): one line each,
 // If/Else/EndIf joined by "&" as a one-line script, printing a word we look for in the reply.
-struct CallState {
+struct CallFlags {
   bool hasCall = false;
   bool active = false;
-  bool operator==(const CallState&) const = default;
+  bool operator==(const CallFlags&) const = default;
 };
 const std::vector<std::string>& CallStateQuestion();
 
@@ -97,7 +97,7 @@ class CliLink {
   State GetState() const { return state_; }
   // The last call state PhonerLite answered on this connection; none before the first answer,
   // nor from a command on until the answer to a question asked after it.
-  std::optional<CallState> Call() const { return call_; }
+  std::optional<CallFlags> Call() const { return call_; }
   // Counts connections made: a new one means PhonerLite may have forgotten what we set.
   std::uint32_t Connections() const { return connections_; }
 
@@ -121,7 +121,7 @@ class CliLink {
   std::uint32_t askedAt_ = 0;
   std::optional<bool> hasCall_;
   std::optional<bool> active_;
-  std::optional<CallState> call_;
+  std::optional<CallFlags> call_;
   std::uint32_t connections_ = 0;
 };
 

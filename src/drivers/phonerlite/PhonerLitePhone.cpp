@@ -25,7 +25,7 @@ void PhonerLitePhone::Follow() {
     connection_ = link_.Connections();
     muted_ = false;  // what we closed, PhonerLite may have opened meanwhile
   }
-  const std::optional<CallState> call = link_.Call();
+  const std::optional<CallFlags> call = link_.Call();
   if (!call) {
     ringing_ = false;
     return;

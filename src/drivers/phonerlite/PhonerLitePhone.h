@@ -48,7 +48,7 @@ class PhonerLitePhone {
 
   WindowsApi& api_;
   CliLink link_;
-  CallState call_;
+  CallFlags call_;
   bool handled_ = false;  // the present call was placed, taken, refused or seen up by us
   bool ringing_ = false;
   bool held_ = false;
