@@ -24,6 +24,8 @@ target_link_libraries(telvaro_win32 PUBLIC telvaro_core user32 gdi32 advapi32 sh
 target_include_directories(telvaro_win32 PRIVATE
   $<TARGET_PROPERTY:CM_HID,INTERFACE_INCLUDE_DIRECTORIES>)
 target_link_libraries(telvaro_win32 PUBLIC hid)
+# ws2_32: the command ports of the softphones that offer one on this machine.
+target_link_libraries(telvaro_win32 PUBLIC ws2_32)
 target_compile_options(telvaro_win32 PRIVATE ${TELVARO_WARNINGS})
 
 file(GLOB TELVARO_EXE_SOURCES CONFIGURE_DEPENDS src/shell/win32/*.cpp src/shell/win32/*.rc)

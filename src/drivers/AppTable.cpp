@@ -29,6 +29,8 @@ AppTable InitialAppTable() {
       {app::MicroSip, "MicroSIP", "MicroSIP", "MicroSIP"},
       // Whatever program the user chose for tel: links; there is no window to find.
       {app::TelLink, "Calling app (tel: link)", "Calling app (tel: link)", ""},
+      {app::PhonerLite, "PhonerLite", "PhonerLite", ""},
+      {app::Linphone, "Linphone", "Linphone", ""},
   }};
 }
 

@@ -14,7 +14,7 @@ struct TPhoneAppUnit {
   std::string WindowClass;  // may be empty
 };
 
-inline constexpr int kAppCount = 23;
+inline constexpr int kAppCount = 25;
 using AppTable = std::array<TPhoneAppUnit, kAppCount>;
 
 // App codes, one character per application.
@@ -43,6 +43,8 @@ inline constexpr std::int32_t PCPhone = '{';
 // Today's softphones, after the older rows so that stored indices keep their meaning.
 inline constexpr std::int32_t MicroSip = '|';
 inline constexpr std::int32_t TelLink = '}';
+inline constexpr std::int32_t PhonerLite = '~';
+inline constexpr std::int32_t Linphone = 0x7F;
 }  // namespace app
 
 // A fresh copy of the table as the program starts with it.

@@ -103,6 +103,7 @@ void CallVoip(KeyTools& t, const VoipApp& voip) {
 }  // namespace
 
 void TMainForm::HandleCallKey() {
+  if (CallingApp* calling = RowApp()) return CallingAppCallKey(*calling, *RowDialBuffer());
   KeyTools tools{*this, api_, techniques_, finders_, Found};
   // The apps that take whole commands are told, never sent queued actions.
   const Techniques::LiveTargetsOnly liveOnly(techniques_, RowDialBuffer() == nullptr);
@@ -128,12 +129,6 @@ void TMainForm::HandleCallKey() {
     case app::VoipStunt:
     case app::VoipCheap:
       CallVoip(tools, VoipFor(CurrentAppCode));
-      break;
-    case app::MicroSip:
-      MicroSipCallKey();
-      break;
-    case app::TelLink:
-      TelLinkCallKey();
       break;
     default:  // one click, key or button on the main window
       RunMainWindowStep(tools, kCallKeySteps, CurrentAppCode);

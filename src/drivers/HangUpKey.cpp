@@ -107,6 +107,7 @@ bool HangUpVoip(KeyTools& t, const VoipApp& voip) {
 }  // namespace
 
 void TMainForm::HandleHangUpKey() {
+  if (CallingApp* calling = RowApp()) return CallingAppHangUpKey(*calling, *RowDialBuffer());
   KeyTools tools{*this, api_, techniques_, finders_, Found};
   techniques_.ForgetRefusals();
   // The apps that take whole commands are told, never sent queued actions.
@@ -134,13 +135,6 @@ void TMainForm::HandleHangUpKey() {
     case app::VoipStunt:
     case app::VoipCheap:
       silence = HangUpVoip(tools, VoipFor(CurrentAppCode));
-      break;
-    case app::MicroSip:
-      MicroSipHangUpKey();
-      break;
-    case app::TelLink:
-      // The app that took an earlier link has its own way to hang up; only the number goes.
-      FTelLinkDial.clear();
       break;
     default:  // one click, key or button on the main window
       silence = RunMainWindowStep(tools, kHangUpKeySteps, CurrentAppCode);

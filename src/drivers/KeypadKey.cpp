@@ -120,6 +120,7 @@ void TMainForm::HandleKeypadKey(char key) {
   const KeypadKeyData* data = FindKeypadKey(key);
   if (data == nullptr) return;
   const KeypadKeyData& k = *data;
+  if (CallingApp* calling = RowApp()) return CallingAppKeypadKey(*calling, *RowDialBuffer(), key);
   switch (CurrentAppCode) {
     case app::Skype:
       if (key == '*') {
@@ -159,10 +160,6 @@ void TMainForm::HandleKeypadKey(char key) {
     case app::VoipStunt:
     case app::VoipCheap:
       return VoipKey(techniques_, VoipFor(CurrentAppCode), k);
-    case app::MicroSip:
-      return MicroSipKeypadKey(key);
-    case app::TelLink:
-      return DialIntoRowBuffer(FTelLinkDial, key);
     default:
       return;  // MSN Messenger has no dial pad: the keys do nothing there.
   }

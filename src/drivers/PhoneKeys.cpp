@@ -1,5 +1,5 @@
 // The keys a standard USB desk phone has beyond the library's handset: Redial, its backspace key,
-// Flash and Mute. None of the applications of the table has a command for them yet.
+// Flash and Mute. Flash and Mute go to the calling apps that have commands for them.
 #include "shell/frmMailInterface.h"
 
 namespace telvaro {
@@ -8,8 +8,12 @@ void TMainForm::HandleRedialKey() {}
 
 void TMainForm::HandleBackspaceKey() {}
 
-void TMainForm::HandleFlashKey() {}
+void TMainForm::HandleFlashKey() {
+  if (CallingApp* app = RowApp()) app->Flash();
+}
 
-void TMainForm::HandleMuteKey() {}
+void TMainForm::HandleMuteKey() {
+  if (CallingApp* app = RowApp()) app->Mute();
+}
 
 }  // namespace telvaro

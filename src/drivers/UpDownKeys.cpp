@@ -93,6 +93,7 @@ void UpIcqPhone(KeyTools& t) {
 }  // namespace
 
 void TMainForm::HandleUpKey() {
+  if (RowApp() != nullptr) return;  // no list to move through
   KeyTools tools{*this, api_, techniques_, finders_, Found};
   switch (CurrentAppCode) {
     case app::Skype:
@@ -113,9 +114,6 @@ void TMainForm::HandleUpKey() {
     case app::IcqPhone:
       UpIcqPhone(tools);
       break;
-    case app::MicroSip:
-    case app::TelLink:
-      break;  // no list to move through
     default:  // one click on the main window, or nothing
       RunMainWindowStep(tools, kUpKeySteps, CurrentAppCode);
       break;
@@ -123,6 +121,7 @@ void TMainForm::HandleUpKey() {
 }
 
 void TMainForm::HandleDownKey() {
+  if (RowApp() != nullptr) return;  // no list to move through
   KeyTools tools{*this, api_, techniques_, finders_, Found};
   switch (CurrentAppCode) {
     case app::Skype:

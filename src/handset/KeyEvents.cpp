@@ -141,8 +141,8 @@ void TMainForm::Timer2Timer() {
 
 void TMainForm::HeldZeroKeyTimer() {
   view_.StopTimer(FormTimer::Timer2);
-  if (std::string* buffer = RowDialBuffer(); buffer != nullptr) {
-    if (FHeldKey == '0' && *buffer == "0") *buffer = "+";
+  if (DialBuffer* buffer = RowDialBuffer(); buffer != nullptr) {
+    if (FHeldKey == '0') buffer->ZeroHeld();
     return;
   }
   if (CurrentAppCode != app::Skype || FHeldKey != '0') return;

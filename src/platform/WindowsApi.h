@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "platform/TcpClient.h"
 
 namespace telvaro {
 
@@ -287,6 +290,14 @@ class WindowsApi {
   // True when only administrators (and the system) can change the file and its folder: no user
   // can put another program in its place. False when it cannot be told.
   virtual bool OnlyAdministratorsCanReplace(const std::u16string& /*file*/) { return false; }
+  // Softphones with a command port on this machine (phonerlite). A stand-in without them
+  // connects nowhere and sees no process.
+  //
+  // A new, unconnected TCP client; nullptr when the system offers none.
+  virtual std::unique_ptr<TcpClient> CreateTcpClient() { return nullptr; }
+  // Whether a process runs whose executable file is named `imageName` (case-insensitive, as
+  // Windows compares file names).
+  virtual bool ProcessRunning(const char* /*imageName*/) { return false; }
 
   // Dialogs: a message the user must read, returning the button pressed.
   virtual int MessageBoxA(Hwnd hwnd, const char* text, const char* caption, UInt type) = 0;

@@ -8,7 +8,8 @@
 
 namespace telvaro {
 
-enum class FormTimer { Timer1, Timer2 };
+// CallPoll: a fast tick while the selected app's call state is asked rather than told (phonerlite).
+enum class FormTimer { Timer1, Timer2, CallPoll };
 
 class MainWindowView : public MainWindowHost {
  public:

@@ -34,6 +34,7 @@ void TMainForm::combo_AppChange() {
   FAppIndex = view_.SelectedAppIndex();
   if (FAppIndex < 0 || FAppIndex >= kAppCount) return;
   SetTargetFromRow(FAppIndex);
+  FollowChosenApp();
   if (CurrentAppCode == app::Skype) {
     // The status waits for the next poll or for Skype's answer to its ping.
     LearnSkypeTitle();
@@ -41,8 +42,7 @@ void TMainForm::combo_AppChange() {
     return;
   }
   FSkype->Detach();
-  if (CurrentAppCode == app::MicroSip) return SelectMicroSip();
-  if (CurrentAppCode == app::TelLink) return ShowTelLinkPresence();
+  if (CallingApp* calling = RowApp()) return SelectCallingApp(*calling);
   Hwnd main = 0;
   if (IsVoip(CurrentAppCode)) {
     VoipApp voip = VoipFor(CurrentAppCode);
@@ -68,10 +68,8 @@ void TMainForm::combo_AppChange() {
 void TMainForm::Timer1Timer() {
   if (CurrentAppCode == app::Skype) return PollSkype();
   if (IsVoip(CurrentAppCode)) return PollVoip();
-  if (CurrentAppCode == app::TelLink) return ShowTelLinkPresence();
-  // MicroSIP's title carries its account: it is found by its class.
-  Hwnd main = CurrentAppCode == app::MicroSip ? api_.FindWindowA(FTargetClass.c_str(), nullptr)
-                                              : api_.FindWindowA(nullptr, FTargetTitle.c_str());
+  if (CallingApp* calling = RowApp()) return PollCallingApp(*calling);
+  const Hwnd main = api_.FindWindowA(nullptr, FTargetTitle.c_str());
   if (main == 0) {
     ShowTargetNotRunning();
     Found.Net2PhoneHangUpButton = 0;

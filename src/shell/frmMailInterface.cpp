@@ -30,6 +30,7 @@ TMainForm::TMainForm(WindowsApi& api, HandsetSources handsets, MainWindowView& v
   for (HandsetSource* source : handset_.All()) {
     source->SetHookSwitchLeftToApp([this] { return HookSwitchLeftToApp(); });
   }
+  CreateCallingApps();
 }
 
 TMainForm::~TMainForm() = default;
@@ -220,7 +221,7 @@ bool TMainForm::Dispatch(TMessage& message) {
   if (message.Msg == callEventMessage_ && callEventMessage_ != 0) {
     // lParam names the handing-over process (`--call`).
     if (!shutDown_ && SenderMayAct(api_, static_cast<std::uint32_t>(message.lParam))) {
-      MicroSipCallEvent(message.wParam);
+      CallEventArrived(message.wParam);
     }
     return true;
   }

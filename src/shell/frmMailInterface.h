@@ -9,8 +9,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "drivers/AppTable.h"
+#include "drivers/CallingApp.h"
+#include "drivers/DialBuffer.h"
 #include "drivers/Finders.h"
 #include "drivers/FoundWindows.h"
 #include "drivers/Techniques.h"
@@ -42,7 +45,7 @@ struct TApplication {
   std::unique_ptr<TSkypeControl> Skype;
 };
 
-class TMainForm {
+class TMainForm final : public CallingAppHost {
  public:
   // With the handset library as the only handset source.
   TMainForm(WindowsApi& api, HandsetLibrary& handset, MainWindowView& view, TApplication& app);
@@ -83,9 +86,9 @@ class TMainForm {
 
   // Status line and icons.
   void ShowTargetRunning();
-  void ShowTargetNotRunning();
+  void ShowTargetNotRunning() override;
   // " is not in front.", " runs as administrator.", " is not responding." after the title.
-  void ShowTargetProblem(const char* suffix);
+  void ShowTargetProblem(const char* suffix) override;
   void ShowTargetNotResponding();
 
   // Skype client events.
@@ -106,6 +109,8 @@ class TMainForm {
   void HandsetKeyMessage(TMessage& message);
   void AppendDialDigit(char key);
   void Timer2Timer();
+  // The fast tick while an app whose call state is asked is selected (phonerlite).
+  void CallPollTimer();
   void BringSkypeForward();
 
   // One handler per handset key.
@@ -120,8 +125,22 @@ class TMainForm {
   void HandleFlashKey();
   void HandleMuteKey();
 
-  // MicroSIP's call events, handed over by `telvaro.exe --call` (wParam: a CallEvent).
-  void MicroSipCallEvent(WParam event);
+  // A softphone's call events, handed over by `telvaro.exe --call` (wParam: a CallEvent), for
+  // the selected calling app.
+  void CallEventArrived(WParam event, const std::string& caller = {});
+
+  // The calling apps that keep their number here (drivers/CallingApps.cpp): the app object and
+  // the dial buffer of a row, nullptr on the older rows; RowApp/RowDialBuffer for the selected.
+  CallingApp* CallingAppOf(std::int32_t appCode);
+  DialBuffer* DialBufferOf(std::int32_t appCode);
+  CallingApp* RowApp() { return CallingAppOf(CurrentAppCode); }
+  DialBuffer* RowDialBuffer() { return DialBufferOf(CurrentAppCode); }
+
+  // CallingAppHost
+  WindowsApi& Api() override { return api_; }
+  Techniques& Injection() override { return techniques_; }
+  const TPhoneAppUnit& Row(std::int32_t appCode) const override;
+  void CallStateChanged(std::int32_t appCode) override;
 
   // Run-time state (the fields and globals the key handlers share).
   AppTable Apps = InitialAppTable();
@@ -143,11 +162,6 @@ class TMainForm {
   std::int32_t ActiveCallId = 0;
   std::int32_t LastCallId = 0;
   FoundWindows Found;  // with SkypeMainWindow
-  // MicroSIP and the tel: link keep their own numbers, apart from Skype's buffers.
-  std::string FMicroSipDial;
-  std::string FTelLinkDial;
-  bool FMicroSipRinging = false;
-  bool FMicroSipCallUp = false;
   std::unique_ptr<TMyRegistry> FRegistry;
   std::unique_ptr<TDialbridge> AppConfig;
   TSkypeControl* FSkype = nullptr;  // owned by the application object
@@ -173,17 +187,20 @@ class TMainForm {
   // Keypad keys (drivers/KeypadKey.cpp)
   void SkypeStarKey();
 
-  // MicroSIP and the tel: link (drivers/CommandPhones.cpp)
-  std::string* RowDialBuffer();
-  void DialIntoRowBuffer(std::string& buffer, char key);
-  void MicroSipKeypadKey(char key);
-  void MicroSipCallKey();
-  void MicroSipHangUpKey();
-  void TelLinkCallKey();
-  bool SendMicroSipCommand(const std::string& command);
-  bool TelHandlerRegistered();
-  void SelectMicroSip();
-  void ShowTelLinkPresence();
+  // The calling apps' keys (drivers/CallingApps.cpp): one road for all of them.
+  struct CallingRow {
+    std::int32_t appCode = 0;
+    std::unique_ptr<CallingApp> app;
+    DialBuffer buffer;
+  };
+  void CreateCallingApps();
+  void CallingAppKeypadKey(CallingApp& app, DialBuffer& buffer, char key);
+  void CallingAppCallKey(CallingApp& app, DialBuffer& buffer);
+  void CallingAppHangUpKey(CallingApp& app, DialBuffer& buffer);
+  void SelectCallingApp(CallingApp& app);
+  void PollCallingApp(CallingApp& app);
+  void ShowCallingAppAbsent(CallingApp& app);
+  void FollowChosenApp();
 
   WindowsApi& api_;
   std::unique_ptr<LibrarySource> ownLibrary_;
@@ -195,6 +212,8 @@ class TMainForm {
   UInt showMainWindowMessage_ = 0;
   UInt callEventMessage_ = 0;
   UInt exitMessage_ = 0;
+  std::vector<CallingRow> callingRows_;
+  CallingApp* polledApp_ = nullptr;  // the chosen app that asks its call state on CallPoll
   int shownAppItem_ = -1;  // the combo box item whose text is shown
   bool shutDown_ = false;
   // Key messages that came while a key was being handled, in the order they came.

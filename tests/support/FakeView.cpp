@@ -38,13 +38,20 @@ void FakeView::ShowMainWindow() {
   ++shownCount;
 }
 
+namespace {
+const char* Name(FormTimer timer) {
+  constexpr const char* kNames[] = {"Timer1", "Timer2", "CallPoll"};
+  return kNames[static_cast<int>(timer)];
+}
+}  // namespace
+
 void FakeView::StartTimer(FormTimer timer) {
-  timerLog.push_back(std::string("start ") + (timer == FormTimer::Timer1 ? "Timer1" : "Timer2"));
+  timerLog.push_back(std::string("start ") + Name(timer));
   running_[Index(timer)] = true;
 }
 
 void FakeView::StopTimer(FormTimer timer) {
-  timerLog.push_back(std::string("stop ") + (timer == FormTimer::Timer1 ? "Timer1" : "Timer2"));
+  timerLog.push_back(std::string("stop ") + Name(timer));
   running_[Index(timer)] = false;
 }
 

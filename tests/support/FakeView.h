@@ -57,13 +57,13 @@ class FakeView : public MainWindowView {
   int shownCount = 0;  // times the window was shown from the notification area
 
  private:
-  static int Index(FormTimer t) { return t == FormTimer::Timer1 ? 0 : 1; }
+  static int Index(FormTimer t) { return static_cast<int>(t); }
   LResult OnMessage(UInt msg, WParam wParam, LParam lParam);
 
   SimDesktop& desktop_;
   Hwnd window_ = 0;
   MainWindowHookProc hook_;
-  bool running_[2] = {false, false};
+  bool running_[3] = {false, false, false};
 };
 
 }  // namespace telvaro::sim

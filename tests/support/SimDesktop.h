@@ -161,6 +161,10 @@ class SimDesktop : public WindowsApi {
   // Windows 7: AssocQueryStringW refuses ASSOCF_IS_PROTOCOL, which it does not know.
   bool refusesProtocolFlag = false;
   LResult lastReply = 0;
+  // Command ports (phonerlite): the clients CreateTcpClient hands out, and the image names of
+  // the processes that run.
+  std::function<std::unique_ptr<TcpClient>()> tcpClients;
+  std::set<std::string> processes;
 
   // --- WindowsApi -----------------------------------------------------------------------------
   Hwnd FindWindowA(const char* className, const char* windowName) override;
@@ -287,6 +291,10 @@ class SimDesktop : public WindowsApi {
   bool ShellExecuteExW(const char16_t* verb, const char16_t* file, int showCmd) override;
   long AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const char16_t* assoc,
                          const char16_t* extra, std::u16string* out) override;
+  std::unique_ptr<TcpClient> CreateTcpClient() override {
+    return tcpClients ? tcpClients() : nullptr;
+  }
+  bool ProcessRunning(const char* imageName) override { return processes.count(imageName) > 0; }
   // The UTF-16 text of a WM_COPYDATA a behaviour receives (up to cbData or its NUL).
   static std::u16string CopyDataWide(LParam lParam);
 

@@ -13,22 +13,23 @@ void AddVoipButtons(KeyDesk& d) {
 }
 
 void MicroSipState(KeyDesk& d, bool ringing, const std::string& dialled) {
-  d.p.form.FMicroSipRinging = ringing;
-  d.p.form.FMicroSipDial = dialled;
+  if (ringing) d.p.form.CallingAppOf(app::MicroSip)->CallEventReported(CallState::Ringing, "");
+  d.p.form.DialBufferOf(app::MicroSip)->Set(dialled);
 }
 
 std::function<void(KeyDesk&)> ExpectMicroSipDial(const std::string& dialled) {
-  return [dialled](KeyDesk& d) { EXPECT_EQ(d.p.form.FMicroSipDial, dialled); };
+  return
+      [dialled](KeyDesk& d) { EXPECT_EQ(d.p.form.DialBufferOf(app::MicroSip)->Text(), dialled); };
 }
 
 void TelLinkState(KeyDesk& d, bool handler, const std::string& dialled) {
   if (handler) d.p.desktop.protocolHandlers["tel"] = "C:\\Apps\\phone.exe \"%1\"";
-  d.p.form.FTelLinkDial = dialled;
+  d.p.form.DialBufferOf(app::TelLink)->Set(dialled);
 }
 
 std::function<void(KeyDesk&)> ExpectTelLink(const std::string& dialled, const Lines& opened) {
   return [dialled, opened](KeyDesk& d) {
-    EXPECT_EQ(d.p.form.FTelLinkDial, dialled);
+    EXPECT_EQ(d.p.form.DialBufferOf(app::TelLink)->Text(), dialled);
     EXPECT_EQ(d.p.desktop.linksOpened, opened);
   };
 }

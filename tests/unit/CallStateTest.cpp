@@ -147,8 +147,10 @@ TEST(MicroSipCallEvent, RingUpAndEndDriveTheBuzzer) {
     p.Target(c.row);
     ASSERT_NE(p.form.CallEventMessage(), 0u);
     for (E event : c.events) p.Post(p.form.CallEventMessage(), static_cast<WParam>(event));
-    EXPECT_EQ(p.form.FMicroSipRinging, c.ringing);
-    EXPECT_EQ(p.form.FMicroSipCallUp, c.callUp);
+    const CallState expected = c.ringing  ? CallState::Ringing
+                               : c.callUp ? CallState::Up
+                                          : CallState::Idle;
+    EXPECT_EQ(p.form.CallingAppOf(app::MicroSip)->State(), expected);
     EXPECT_EQ(p.handset.calls, c.handset);
   }
 }

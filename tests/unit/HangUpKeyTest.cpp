@@ -32,16 +32,17 @@ Lines Stop() { return {StopBuzzer()}; }
 const Lines kMsnMain = {FindTitle("MSN Messenger", "Main"), Foreground("Main")};
 
 void MicroSipRinging(KeyDesk& d) {
-  d.p.form.FMicroSipRinging = true;
-  d.p.form.FMicroSipCallUp = true;
-  d.p.form.FMicroSipDial = "123";
+  CallingApp& microSip = *d.p.form.CallingAppOf(app::MicroSip);
+  microSip.CallEventReported(CallState::Up, "");
+  microSip.CallEventReported(CallState::Ringing, "");
+  d.p.form.DialBufferOf(app::MicroSip)->Set("123");
 }
 
 std::function<void(KeyDesk&)> ExpectMicroSipIdle(bool callMayBeUp) {
   return [callMayBeUp](KeyDesk& d) {
-    EXPECT_FALSE(d.p.form.FMicroSipRinging);
-    EXPECT_EQ(d.p.form.FMicroSipCallUp, callMayBeUp);
-    EXPECT_EQ(d.p.form.FMicroSipDial, "");
+    EXPECT_EQ(d.p.form.CallingAppOf(app::MicroSip)->State(),
+              callMayBeUp ? CallState::Up : CallState::Idle);
+    EXPECT_EQ(d.p.form.DialBufferOf(app::MicroSip)->Text(), "");
   };
 }
 
@@ -285,8 +286,8 @@ TEST(HangUpKey, EveryApplicationWhileRunning) {
       {.name = "tel: link: only the number goes",
        .appRow = row::TelLink,
        .mainRuns = false,
-       .setup = [](KeyDesk& d) { d.p.form.FTelLinkDial = "123"; },
-       .check = [](KeyDesk& d) { EXPECT_EQ(d.p.form.FTelLinkDial, ""); }},
+       .setup = [](KeyDesk& d) { d.p.form.DialBufferOf(app::TelLink)->Set("123"); },
+       .check = [](KeyDesk& d) { EXPECT_EQ(d.p.form.DialBufferOf(app::TelLink)->Text(), ""); }},
   };
   RunKeyCases(HandsetKey::HangUp, cases);
 }

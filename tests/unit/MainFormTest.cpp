@@ -56,10 +56,12 @@ TEST(FormCreate, FirstStartTicksAutoRunWritesTheRunEntryAndSelectsSkype) {
   p.form.FormCreate();
   EXPECT_TRUE(p.view.autoRun);
   EXPECT_EQ(p.desktop.RegString(kHklm, kRun, "Dialbridge"), kExeRun);
-  ASSERT_EQ(p.view.items.size(), 23u);
+  ASSERT_EQ(p.view.items.size(), 25u);
   EXPECT_EQ(p.view.items.front(), "Skype");
   EXPECT_EQ(p.view.items[20], "PCPhone");
-  EXPECT_EQ(p.view.items.back(), "Calling app (tel: link)");
+  EXPECT_EQ(p.view.items[22], "Calling app (tel: link)");
+  EXPECT_EQ(p.view.items[23], "PhonerLite");
+  EXPECT_EQ(p.view.items.back(), "Linphone");
   EXPECT_EQ(p.view.selected, 0);
   EXPECT_EQ(p.form.CurrentAppCode, 'w');
   EXPECT_EQ(p.form.FTargetClass, "tSkMainForm.UnicodeClass");
@@ -81,7 +83,9 @@ TEST(FormCreate, StoredSelectionSetsTheTargetFromItsRow) {
       {"14", 14, 'r', "Call Center", "YAlertClass"},
       {"21", 21, '|', "MicroSIP", "MicroSIP"},
       {"22", 22, '}', "Calling app (tel: link)", ""},
-      {"23", 0, 'w', "", "tSkMainForm.UnicodeClass"},
+      {"23", 23, '~', "PhonerLite", ""},
+      {"24", 24, 0x7F, "Linphone", ""},
+      {"25", 0, 'w', "", "tSkMainForm.UnicodeClass"},
       {"-1", 0, 'w', "", "tSkMainForm.UnicodeClass"},
       {"$7FFFFFFF", 0, 'w', "", "tSkMainForm.UnicodeClass"},
   };

@@ -6,6 +6,7 @@
 //   fakeapp.exe --dump
 //   fakeapp.exe | --log <file> [--ini <microsip.ini>]        the fake MicroSIP (see below)
 //   fakeapp.exe --tel-link <file> <link>                    a tel: link handler: logs the link
+//   fakeapp.exe --phonerlite --log <file> [<fault>]          PhonerLite (FakePhonerLite.h)
 //
 // The windows come from the table in Layouts.h. Log format (see also README.md), one line each:
 //
@@ -51,6 +52,7 @@
 
 #include "../common/FakeLog.h"
 #include "FakeAppCommands.h"
+#include "FakePhonerLite.h"
 #include "Layouts.h"
 
 namespace telvaro::fakeapp {
@@ -695,6 +697,9 @@ bool ParseArgs(int argc, char** argv, Options& options) {
 }  // namespace telvaro::fakeapp
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string_view(argv[1]) == telvaro::fakeapp::kPhonerLiteSwitch) {
+    return telvaro::fakeapp::RunFakePhonerLite(argc, argv);
+  }
   if (argc == 4 && std::string_view(argv[1]) == "--tel-link") {
     return telvaro::fakeapp::LogLink(argv[2], argv[3]);
   }

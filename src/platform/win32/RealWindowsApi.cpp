@@ -39,6 +39,9 @@ constexpr long long kKeyReadEnum = telvaro::win::KEY_READ_ENUM;
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include "platform/win32/WinsockTcpClient.h"
 
 #define TELVARO_CHECK_SEAM_VALUE(name) \
   static_assert(seam::k_##name == (name), "WindowsApi.h spells " #name " wrong");
@@ -664,6 +667,20 @@ std::string RealWindowsApi::GetPrivateProfileStringA(const char* section, const 
   char value[256] = {};
   ::GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
   return value;
+std::unique_ptr<TcpClient> RealWindowsApi::CreateTcpClient() { return CreateWinsockTcpClient(); }
+
+bool RealWindowsApi::ProcessRunning(const char* imageName) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = ::Process32First(snapshot, &entry); more && !found;
+       more = ::Process32Next(snapshot, &entry)) {
+    found = ::lstrcmpiA(entry.szExeFile, imageName) == 0;
+  }
+  ::CloseHandle(snapshot);
+  return found;
 }
 
 }  // namespace telvaro

@@ -84,6 +84,8 @@ class RealWindowsApi final : public WindowsApi {
   DpiContext SetThreadDpiAwarenessContext(DpiContext context) override;
   bool PhysicalToLogicalClientRect(Hwnd hwnd, Rect* rect) override;
   bool OnlyAdministratorsCanReplace(const std::u16string& file) override;
+  std::unique_ptr<TcpClient> CreateTcpClient() override;
+  bool ProcessRunning(const char* imageName) override;
 
  private:
   // Waits until the actions queued to queuedTo_'s thread have been handled (RealWindowsApi.cpp).

@@ -20,5 +20,8 @@ inline constexpr unsigned kTimer1Id = 1;
 inline constexpr unsigned kTimer2Id = 2;
 inline constexpr unsigned kTimer1IntervalMs = 5000;
 inline constexpr unsigned kTimer2IntervalMs = 1000;
+// 3 is the tray icon's retry timer.
+inline constexpr unsigned kCallPollTimerId = 4;
+inline constexpr unsigned kCallPollIntervalMs = 200;
 
 }  // namespace telvaro::view

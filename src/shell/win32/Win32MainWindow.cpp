@@ -279,6 +279,7 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_TIMER:
       if (wParam == view::kTimer1Id) form_->Timer1Timer();
       if (wParam == view::kTimer2Id) form_->Timer2Timer();
+      if (wParam == view::kCallPollTimerId) form_->CallPollTimer();
       if (wParam == kTrayRetryTimerId) tray_.OnRetryTimer();
       return true;
     case WM_GETDPISCALEDSIZE:
@@ -329,6 +330,7 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_DESTROY:
       KillTimer(window_, view::kTimer1Id);
       KillTimer(window_, view::kTimer2Id);
+      KillTimer(window_, view::kCallPollTimerId);
       tray_.Hide();
       if (form_) form_->FormDestroy();
       PostQuitMessage(0);
@@ -507,23 +509,31 @@ void Win32MainWindow::SetContactLabel(const std::string& text) {
   SetWindowTextA(label_, text.c_str());
 }
 
+namespace {
+struct TimerSpec {
+  unsigned id;
+  unsigned intervalMs;
+};
+constexpr TimerSpec kTimers[] = {{view::kTimer1Id, view::kTimer1IntervalMs},
+                                 {view::kTimer2Id, view::kTimer2IntervalMs},
+                                 {view::kCallPollTimerId, view::kCallPollIntervalMs}};
+std::size_t TimerIndex(FormTimer timer) { return static_cast<std::size_t>(timer); }
+}  // namespace
+
 void Win32MainWindow::StartTimer(FormTimer timer) {
-  const int i = timer == FormTimer::Timer1 ? 0 : 1;
+  const std::size_t i = TimerIndex(timer);
   if (timerRunning_[i]) return;  // starting a running timer does not restart it
-  SetTimer(window_, i == 0 ? view::kTimer1Id : view::kTimer2Id,
-           i == 0 ? view::kTimer1IntervalMs : view::kTimer2IntervalMs, nullptr);
+  SetTimer(window_, kTimers[i].id, kTimers[i].intervalMs, nullptr);
   timerRunning_[i] = true;
 }
 
 void Win32MainWindow::StopTimer(FormTimer timer) {
-  const int i = timer == FormTimer::Timer1 ? 0 : 1;
-  KillTimer(window_, i == 0 ? view::kTimer1Id : view::kTimer2Id);
+  const std::size_t i = TimerIndex(timer);
+  KillTimer(window_, kTimers[i].id);
   timerRunning_[i] = false;
 }
 
-bool Win32MainWindow::TimerRunning(FormTimer timer) {
-  return timerRunning_[timer == FormTimer::Timer1 ? 0 : 1];
-}
+bool Win32MainWindow::TimerRunning(FormTimer timer) { return timerRunning_[TimerIndex(timer)]; }
 
 void Win32MainWindow::ProcessPendingMessages() {
   MSG msg;

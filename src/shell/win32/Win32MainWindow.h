@@ -108,7 +108,7 @@ class Win32MainWindow final : public MainWindowView {
   HWND lastFocus_ = nullptr;
   Shell trayShell_{*this};
   TrayIcon tray_{trayShell_};
-  bool timerRunning_[2] = {false, false};
+  bool timerRunning_[3] = {false, false, false};
   UINT taskbarCreatedMsg_ = 0;
   TMainForm* form_ = nullptr;
   MainWindowHookProc hook_;
