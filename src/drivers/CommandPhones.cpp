@@ -101,17 +101,17 @@ void TMainForm::MicroSipCallEvent(WParam event) {
     case CallEvent::Ring:
       FMicroSipRinging = true;
       handset_.StartBuzzer();
-      return;
+      return ShowCall(CallShown::Ringing, "");
     case CallEvent::Up:
       FMicroSipRinging = false;
       FMicroSipCallUp = true;
       handset_.StopBuzzer();
-      return;
+      return ShowCall(CallShown::InCall, "");
     case CallEvent::End:
       FMicroSipRinging = false;
       FMicroSipCallUp = false;
       handset_.StopBuzzer();
-      return;
+      return ShowCall(CallShown::Ended, "");
   }
 }
 

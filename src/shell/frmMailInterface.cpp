@@ -54,7 +54,7 @@ void TMainForm::FormCreate() {
     SetTargetFromRow(FAppIndex);
     StartHandsetDetection();
     // Said once; the presence poll's next status replaces it.
-    if (!handset_.notice.empty()) view_.SetStatusText(handset_.notice);
+    if (!handset_.notice.empty()) SetStatusLine(handset_.notice);
   } catch (const std::exception&) {
     // Start-up errors are swallowed on purpose: the tray icon must still come up.
   }
@@ -77,7 +77,10 @@ void TMainForm::CreateSkypeClient() {
   FSkype = app_.Skype.get();
   FSkype->OnCallInfo = [this](std::int32_t id, TSkypeCallProperty property,
                               const std::string& data) { SkypeCallInfo(id, property, data); };
-  FSkype->OnCopyData = [this](const std::string& rawdata) { SkypeCopyData(rawdata); };
+  FSkype->OnCopyData = [this](const std::string& rawdata) {
+    SkypeCopyData(rawdata);
+    RefreshDialDisplay();  // a contact focused in Skype becomes the number
+  };
   FSkype->OnPong = [this](TSkypeControl&) { SkypePong(); };
 }
 
@@ -187,9 +190,11 @@ bool TMainForm::Dispatch(TMessage& message) {
       return true;
     case WM_HANDSET_KEYDOWN:
       WMHandsetKeyDown(message);
+      AfterKeyDown(message.wParam);
       return true;
     case WM_HANDSET_KEYUP:
       WMHandsetKeyUp(message);
+      RefreshDialDisplay();
       return true;
     case win::WM_QUERYENDSESSION:
       // Nothing to ask the user: the session may end at once.
@@ -226,9 +231,17 @@ bool TMainForm::Dispatch(TMessage& message) {
 
 // --- Status -------------------------------------------------------------------------------------
 
+void TMainForm::SetStatusLine(const std::string& text) {
+  view_.SetStatusText(text);
+  statusLine_ = text;
+  RefreshDialDisplay();
+}
+
 void TMainForm::ShowStatus(const char* suffix, int imageIndex) {
   view_.SetStatusText(FTargetTitle + suffix);
+  statusLine_ = FTargetTitle + suffix;
   view_.SetStateImage(imageIndex);
+  RefreshDialDisplay();
 }
 
 void TMainForm::ShowTargetRunning() { ShowStatus(" is running.", 1); }
@@ -236,9 +249,7 @@ void TMainForm::ShowTargetRunning() { ShowStatus(" is running.", 1); }
 void TMainForm::ShowTargetNotRunning() { ShowStatus(" is not running.", 0); }
 
 // The target runs, so the tray image stays as it is.
-void TMainForm::ShowTargetProblem(const char* suffix) {
-  view_.SetStatusText(FTargetTitle + suffix);
-}
+void TMainForm::ShowTargetProblem(const char* suffix) { SetStatusLine(FTargetTitle + suffix); }
 
 void TMainForm::ShowTargetNotResponding() { ShowTargetProblem(kTargetNotResponding); }
 

@@ -19,6 +19,7 @@
 #include "platform/WindowsApi.h"
 #include "settings/MRegistry.h"
 #include "settings/clsDialbridgeConfig.h"
+#include "shell/DialDisplay.h"
 #include "shell/MainWindowView.h"
 #include "skype/SkypeControl.h"
 
@@ -110,6 +111,15 @@ class TMainForm {
   // MicroSIP's call events, handed over by `telvaro.exe --call` (wParam: a CallEvent).
   void MicroSipCallEvent(WParam event);
 
+  // The dial display and the tray tooltip (shell/DialDisplay). KeyedNumber: what is keyed for the
+  // selected row. ShowCall: the one way in for a call's state and caller, whichever application
+  // reports them. RefreshDialDisplay: after every key and status change; shown only on a change.
+  std::string KeyedNumber();
+  void ShowCall(CallShown state, const std::string& caller);
+  void RefreshDialDisplay();
+  bool DialDisplayOn() const { return !AppConfig || AppConfig->DialDisplay; }
+  void SetDialDisplayOn(bool on);
+
   // Run-time state (the fields and globals the key handlers share).
   AppTable Apps = InitialAppTable();
   std::string FTargetClass;
@@ -154,6 +164,10 @@ class TMainForm {
   void PollSkype();
   void PollVoip();
   void NewCallInfo(std::int32_t callId, std::string_view word, const std::string& data);
+  void SetStatusLine(const std::string& text);
+  void AfterKeyDown(WParam code);
+  void ShowSkypeCall(CallShown state, std::int32_t callId);
+  void TakeSkypeCaller(std::int32_t callId, TSkypeCallProperty property, const std::string& data);
 
   // Keypad keys (drivers/KeypadKey.cpp)
   void SkypeStarKey();
@@ -181,6 +195,13 @@ class TMainForm {
   UInt callEventMessage_ = 0;
   int shownAppItem_ = -1;  // the combo box item whose text is shown
   bool shutDown_ = false;
+  // The dial display's state and what it was last given.
+  TypedEcho typedEcho_;
+  SkypeCaller skypeCaller_;
+  CallShown callShown_ = CallShown::None;
+  std::string callerShown_;
+  std::string statusLine_;
+  DialDisplayText displayShown_;
 };
 
 // The single-instance guard: true when another copy runs (it was asked to show its window).
