@@ -527,9 +527,9 @@ HWND StartWithDialDisplay(Process& telvaro, bool on) {
 }
 
 void DisplayPhase(int keys, int rounds) {
-  const std::string figure = std::string("key latency ") + kArch + ", dial display on (baseline: " +
-                             "off; " + std::to_string(rounds) + " x " + std::to_string(keys) +
-                             " keys each, rounds alternating)";
+  const std::string figure = std::string("key latency ") + kArch +
+                             ", dial display on (baseline: " + "off; " + std::to_string(rounds) +
+                             " x " + std::to_string(keys) + " keys each, rounds alternating)";
   Desk desk;
   if (desk.OpenXLite() == nullptr) return NotMeasured(figure, "no fake X-Lite window");
   std::vector<double> samples[2];  // on, off
@@ -557,8 +557,8 @@ void DisplayPhase(int keys, int rounds) {
   }
   Row(figure, LatencyCell(samples[0], lost[0]), LatencyCell(samples[1], lost[1]),
       Format("p50 %.2f", MedianRatio(samples[0], samples[1])) +
-          Format(", p99 %.2f", Percentile(samples[0], 0.99) /
-                                   std::max(Percentile(samples[1], 0.99), 1e-9)));
+          Format(", p99 %.2f",
+                 Percentile(samples[0], 0.99) / std::max(Percentile(samples[1], 0.99), 1e-9)));
 }
 
 BOOL CALLBACK CountWindow(HWND, LPARAM counter) {

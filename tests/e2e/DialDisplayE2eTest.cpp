@@ -28,9 +28,50 @@ class DialDisplayE2e : public FakeAppTest {
   Process* telvaro_ = nullptr;
 };
 
-// The text of the tooltip of our one tray icon. Wine's tray keeps each icon's tip in a tooltip
-// control owned by the icon's window, in the tray's own process: asked there, in memory of that
-// process.
+// The text of the tool of `icon` in the tooltip control `tip`, asked in memory of the process
+// that owns the control (Wine's tray keeps each icon's tip in such a control).
+std::string ToolText(HWND tip, HWND icon) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(tip, &processId);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+  if (!process) return "";
+  constexpr std::size_t kChars = 256;
+  auto* remote = static_cast<char*>(
+      VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  std::string result;
+  for (WPARAM i = 0; remote; ++i) {
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    SIZE_T done = 0;
+    WriteProcessMemory(process, remote, &info, sizeof info, &done);
+    if (!SendMessageW(tip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote))) break;
+    ReadProcessMemory(process, remote, &info, sizeof info, &done);
+    if (info.hwnd != icon) continue;
+    info.lpszText = reinterpret_cast<wchar_t*>(remote + 1024);
+    WriteProcessMemory(process, remote, &info, sizeof info, &done);
+    SendMessageW(tip, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote));
+    wchar_t text[kChars] = {};
+    ReadProcessMemory(process, remote + 1024, text, sizeof text - sizeof(wchar_t), &done);
+    char narrow[kChars * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    result = narrow;
+    break;
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return result;
+}
+
+BOOL CALLBACK CollectTooltip(HWND window, LPARAM found) {
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0)
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
+// The tooltip of our one tray icon, from whichever tooltip control knows it.
 std::string TrayTooltip() {
   HWND icon = nullptr;
   HWND tray = nullptr;
@@ -42,42 +83,12 @@ std::string TrayTooltip() {
     }
   }
   if (!icon) return "(no tray icon)";
-  HWND tip = nullptr;
-  while ((tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) != nullptr) {
-    if (GetWindow(tip, GW_OWNER) == icon) break;
+  std::vector<HWND> tips;
+  EnumWindows(CollectTooltip, reinterpret_cast<LPARAM>(&tips));
+  for (HWND tip : tips) {
+    if (std::string text = ToolText(tip, icon); !text.empty()) return text;
   }
-  if (!tip) return "(no tooltip control)";
-  DWORD processId = 0;
-  GetWindowThreadProcessId(tip, &processId);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                               processId);
-  if (!process) return "(tray process not opened)";
-  constexpr std::size_t kChars = 256;
-  auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096,
-                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  std::string result = "(tooltip not read)";
-  if (remote) {
-    TTTOOLINFOW info{};
-    info.cbSize = sizeof info;
-    SIZE_T done = 0;
-    wchar_t* remoteText = reinterpret_cast<wchar_t*>(remote + 1024);
-    // The first tool tells its window and id; then its text.
-    WriteProcessMemory(process, remote, &info, sizeof info, &done);
-    if (SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote))) {
-      ReadProcessMemory(process, remote, &info, sizeof info, &done);
-      info.lpszText = remoteText;
-      WriteProcessMemory(process, remote, &info, sizeof info, &done);
-      SendMessageW(tip, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote));
-      wchar_t text[kChars] = {};
-      ReadProcessMemory(process, remoteText, text, sizeof text - sizeof(wchar_t), &done);
-      char narrow[kChars * 2] = {};
-      WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
-      result = narrow;
-    }
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  }
-  CloseHandle(process);
-  return result;
+  return "(no tool for the icon among " + std::to_string(tips.size()) + " tooltip controls)";
 }
 
 TEST_F(DialDisplayE2e, ShowsTheKeysWhileTheApplicationStaysInFront) {
@@ -108,12 +119,6 @@ TEST_F(DialDisplayE2e, ShowsTheKeysWhileTheApplicationStaysInFront) {
   ASSERT_NE(display, nullptr);
   EXPECT_TRUE(IsWindowVisible(display));
   EXPECT_EQ(GetForegroundWindow(), xlite) << "the display took the foreground";
-  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(display, GWL_EXSTYLE));
-  for (DWORD style : {static_cast<DWORD>(WS_EX_NOACTIVATE), static_cast<DWORD>(WS_EX_TOPMOST),
-                      static_cast<DWORD>(WS_EX_TOOLWINDOW), static_cast<DWORD>(WS_EX_LAYERED),
-                      static_cast<DWORD>(WS_EX_TRANSPARENT)}) {
-    EXPECT_EQ(exStyle & style, style) << std::hex << style;
-  }
   RECT rect{};
   GetWindowRect(display, &rect);
   const POINT middle = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};

@@ -59,7 +59,7 @@ class FakeView : public MainWindowView {
   std::vector<std::string> timerLog;  // "start Timer2", "stop Timer2"
   std::vector<std::string> messageBoxes;
   bool destroyed = false;
-  int shownCount = 0;  // times the window was shown from the notification area
+  int shownCount = 0;           // times the window was shown from the notification area
   DialDisplayText dialDisplay;  // what the dial display and the tray tip were last given
   int dialDisplayPopUps = 0;
 

@@ -81,7 +81,11 @@ TEST(TDialbridge, LoadsStoredTextsTolerantly) {
       {"index abc", {{"CurrentAppIndex", "abc"}}, 0, 0, true},
       {"index blank 12", {{"CurrentAppIndex", " 12"}, {"SkypeLanguage", "3"}}, 12, 3, true},
       {"DialDisplay 0", {{"DialDisplay", "0"}}, 0, 0, true, false},
-      {"DialDisplay off beside AutoRun off", {{"DialDisplay", "0"}, {"AutoRun", "0"}}, 0, 0, false,
+      {"DialDisplay off beside AutoRun off",
+       {{"DialDisplay", "0"}, {"AutoRun", "0"}},
+       0,
+       0,
+       false,
        false},
       {"DialDisplay no", {{"DialDisplay", "no"}}, 0, 0, true, true},
   };

@@ -180,7 +180,8 @@ std::string DialDisplayText() {
 
 void PrintDialDisplay() {
   const bool shown = WaitFor([] { return IsWindowVisible(DialDisplay()) != FALSE; });
-  std::printf("   dial display: %s\n", shown ? ("\"" + DialDisplayText() + "\"").c_str() : "not shown");
+  std::printf("   dial display: %s\n",
+              shown ? ("\"" + DialDisplayText() + "\"").c_str() : "not shown");
 }
 
 // A fake MicroSIP whose microsip.ini has the lines the README gives: its call events come back to

@@ -42,10 +42,9 @@ bool HighContrast() {
 bool DarkTheme() {
   DWORD light = 1;
   DWORD size = sizeof light;
-  const LSTATUS status =
-      RegGetValueA(HKEY_CURRENT_USER,
-                   "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-                   "AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light, &size);
+  const LSTATUS status = RegGetValueA(
+      HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+      "AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light, &size);
   return status == ERROR_SUCCESS && light == 0;
 }
 
@@ -150,8 +149,8 @@ void DialDisplayWindow::PlaceAndSize() {
     dpi_ = dpi;
     if (font_) DeleteObject(font_);
     font_ = CreateFontA(-ScaleForDpi(kFontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                        CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, "Segoe UI");
+                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                        DEFAULT_PITCH | FF_SWISS, "Segoe UI");
     SendMessageA(text_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   }
   char buffer[1024] = {};
