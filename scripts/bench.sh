@@ -26,7 +26,7 @@ wine_part() {
   source scripts/wine-env.sh
   # Into files, not pipes: Wine's background processes inherit the output and would hold a pipe.
   timeout 1200 wine build/mingw-x64/bin/telvaro_bench.exe --keys "$keys" \
-    --idle-seconds "$idle_seconds" --samples "$PWD/out/bench-keys-x64.csv" keys poll idle \
+    --idle-seconds "$idle_seconds" --samples "$PWD/out/bench-keys-x64.csv" keys poll idle display \
     >out/bench-x64.txt 2>&1 || true
   if [ "$TELVARO_WINE_X86" = 1 ]; then
     timeout 900 wine build/mingw-x86/bin/telvaro_bench.exe --keys "$keys" \

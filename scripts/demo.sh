@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job, shown: telvaro.exe under Wine with the virtual handset, a fake X-Lite, a fake
 # Skype and a fake MicroSIP. Prints the story of the session and saves a screenshot to out/demo.png, and pictures of
-# TELVARO's window at 96 and at 192 DPI to out/window-96dpi.png and out/window-192dpi.png. With
+# TELVARO's window at 96 and at 192 DPI to out/window-96dpi.png and out/window-192dpi.png, and of
+# the dial display to out/dial-display-96dpi.png and out/dial-display-192dpi.png. With
 # DISPLAY set, the windows appear on that screen; without it, on a virtual one (Xvfb).
 #   scripts/demo.sh          the x64 build
 #   scripts/demo.sh --x86    the x86 build (the one for the vendor's 32-bit handset library); where
@@ -35,6 +36,7 @@ story() {
   sleep 1
   import -window root out/demo.png 2>/dev/null && echo "Screenshot: out/demo.png"
   window_picture out/window-96dpi.png
+  dial_display_picture 96
   [ -f out/handset.log ] &&
     echo "Handset library calls: $(tr -d '\r' <out/handset.log | paste -sd, - | sed 's/,/, /g')"
   wineserver -k || true
@@ -67,9 +69,30 @@ high_dpi() (
   tr -d '\r' <out/window-dpi.txt
   sleep 3  # until every control has drawn itself
   window_picture "out/window-${1}dpi.png"
+  dial_display_picture "$1"
   wineserver -k || true
   return $status
 )
+
+# The dial display alone, cut from the screen while it shows after a few keys (it fades out a
+# few seconds after the last one).
+dial_display_picture() {
+  local file="out/dial-display-${1}dpi.png" geometry_file=out/dial-display.geometry geometry=
+  rm -f "$file" "$geometry_file"
+  timeout 120 wine build/mingw-x64/bin/demo.exe --show-dial-display \
+    "$(wine winepath -w "$PWD/$geometry_file")" >out/dial-display.txt 2>&1 &
+  local demo=$!
+  for _ in $(seq 1 600); do
+    [ -s "$geometry_file" ] && break
+    kill -0 "$demo" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -s "$geometry_file" ] && geometry=$(tr -d '\r\n' <"$geometry_file")
+  if [ -n "$geometry" ]; then import -window root -crop "$geometry" +repage "$file" 2>/dev/null || true; fi
+  wait "$demo" || true
+  tr -d '\r' <out/dial-display.txt | grep 'dial display' || true
+  if [ -f "$file" ]; then echo "Screenshot of the dial display: $file"; fi
+}
 
 if [ "${1:-}" = "--story" ]; then
   story

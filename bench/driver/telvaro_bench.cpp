@@ -3,7 +3,7 @@
 // It asserts nothing; scripts/bench.sh runs it and puts the rows into its table.
 //
 //   telvaro_bench.exe [--keys N] [--rounds R] [--idle-seconds S] [--samples CSV]
-//                     [keys] [poll] [idle]
+//                     [keys] [poll] [idle] [display]
 //
 //   keys  R rounds (default 3) of N handset keys (key-down and key-up posted to the main window,
 //         as the handset library posts them) with X-Lite as the target; the latency from the post
@@ -18,8 +18,10 @@
 //         once beside the baseline idling (which then spends its time on TELVARO's discovery
 //         broadcasts), once beside the baseline making the same calls as TELVARO's presence
 //         poll every 5 s (bench_baseline --discover).
+//   display  the same key latency with the dial display on, against off, in alternating rounds of
+//         one run (only one copy of TELVARO runs at a time, so the keys cannot interleave).
 //
-// No phase: all three. The fake X-Lite and the crowd of windows live on a thread of this process,
+// No phase: all four. The fake X-Lite and the crowd of windows live on a thread of this process,
 // so that receipt times come from the same clock as the post times.
 #include "E2e.h"
 // After <windows.h>, which E2e.h includes.
@@ -505,6 +507,60 @@ void KeysPhase(int keys, int rounds, const std::string& samplesPath) {
   MemoryRows("after " + std::to_string(keys) + " keys", memory[2], memory[3]);
 }
 
+// TELVARO alone with X-Lite stored and the dial display on or off; its main window, or nothing.
+HWND StartWithDialDisplay(Process& telvaro, bool on) {
+  e2e::KillStrayPrograms();
+  e2e::ResetSettings();
+  SelectRow(kXLiteRow);
+  for (e2e::Hive hive : {e2e::Hive::LocalMachine, e2e::Hive::CurrentUser}) {
+    e2e::WriteRegString(hive, e2e::kSettingsKey, "DialDisplay", on ? "" : "0");
+  }
+  telvaro = Process::Start(e2e::BinPath(e2e::kTelvaroExe));
+  if (!telvaro.Valid()) return nullptr;
+  HWND window = e2e::WaitForWindow(e2e::kMainWindowClass, e2e::kMainWindowTitle,
+                                   e2e::kDefaultTimeout, telvaro.Id());
+  if (window != nullptr && e2e::WaitForHandset(telvaro.Id()) != nullptr) {
+    e2e::Handset("plug", telvaro.Id());
+  }
+  Sleep(static_cast<DWORD>(kSettle.count()));
+  return window;
+}
+
+void DisplayPhase(int keys, int rounds) {
+  const std::string figure = std::string("key latency ") + kArch +
+                             ", dial display on (baseline: " + "off; " + std::to_string(rounds) +
+                             " x " + std::to_string(keys) + " keys each, rounds alternating)";
+  Desk desk;
+  if (desk.OpenXLite() == nullptr) return NotMeasured(figure, "no fake X-Lite window");
+  std::vector<double> samples[2];  // on, off
+  int lost[2] = {0, 0};
+  for (int round = 0; round < 2 * rounds; ++round) {
+    const int side = round % 2;
+    Process telvaro;
+    HWND window = StartWithDialDisplay(telvaro, side == 0);
+    if (window == nullptr) {
+      telvaro.Kill();
+      e2e::ResetSettings();
+      return NotMeasured(figure, "telvaro.exe did not start");
+    }
+    for (int i = 0; i < kWarmUpKeys + keys; ++i) {
+      std::optional<KeySample> key = TimeKey(desk, window);
+      if (i < kWarmUpKeys) continue;
+      if (key) {
+        samples[side].push_back(key->keyUp);
+      } else {
+        ++lost[side];
+      }
+    }
+    telvaro.Kill();
+    e2e::ResetSettings();
+  }
+  Row(figure, LatencyCell(samples[0], lost[0]), LatencyCell(samples[1], lost[1]),
+      Format("p50 %.2f", MedianRatio(samples[0], samples[1])) +
+          Format(", p99 %.2f",
+                 Percentile(samples[0], 0.99) / std::max(Percentile(samples[1], 0.99), 1e-9)));
+}
+
 BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
   ++*reinterpret_cast<int*>(counter);
   return TRUE;
@@ -656,19 +712,20 @@ int main(int argc, char** argv) {
       rounds = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--samples" && i + 1 < argc) {
       samplesPath = argv[++i];
-    } else if (arg == "keys" || arg == "poll" || arg == "idle") {
+    } else if (arg == "keys" || arg == "poll" || arg == "idle" || arg == "display") {
       phases.push_back(arg);
     } else {
       std::fprintf(stderr,
                    "usage: telvaro_bench [--keys N] [--rounds R] [--idle-seconds S] [--samples "
-                   "CSV] [keys] [poll] [idle]\n");
+                   "CSV] [keys] [poll] [idle] [display]\n");
       return 2;
     }
   }
-  if (phases.empty()) phases = {"keys", "poll", "idle"};
+  if (phases.empty()) phases = {"keys", "poll", "idle", "display"};
   for (const std::string& phase : phases) {
     if (phase == "keys") KeysPhase(keys, rounds, samplesPath);
     if (phase == "poll") PollPhase();
+    if (phase == "display") DisplayPhase(keys, rounds);
     if (phase == "idle") {
       IdlePhase(idleSeconds, false);
       IdlePhase(idleSeconds, true);

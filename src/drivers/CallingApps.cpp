@@ -53,7 +53,9 @@ const TPhoneAppUnit& TMainForm::Row(std::int32_t appCode) const {
 // them on its own.
 void TMainForm::CallStateChanged(std::int32_t appCode) {
   CallingApp* app = CallingAppOf(appCode);
-  if (app == nullptr || appCode != CurrentAppCode || app->DrivesUsbPhonesItself()) return;
+  if (app == nullptr || appCode != CurrentAppCode) return;
+  ShowCallingAppCall(*app);
+  if (app->DrivesUsbPhonesItself()) return;
   if (app->State() == CallState::Ringing) {
     handset_.StartBuzzer();
   } else {

@@ -24,3 +24,15 @@ enum HandsetKeyCode : int {
 };
 
 }  // namespace telvaro
+
+namespace telvaro {
+
+// The character of a keypad key code, 0 for any other code.
+constexpr char KeypadKeyForCode(int code) {
+  constexpr const char* kKeys = "147*2580369#";
+  return code >= kFirstKeypadKeyCode && code <= kLastKeypadKeyCode
+             ? kKeys[code - kFirstKeypadKeyCode]
+             : '\0';
+}
+
+}  // namespace telvaro

@@ -35,10 +35,17 @@ void TMainForm::HandsetKeyMessage(TMessage& message) {
     if (pendingKeys_.size() < kMostPendingKeys) pendingKeys_.push_back(message);
     return;
   }
-  RunKeyWork([this, &message] {
-    if (message.Msg == WM_HANDSET_KEYDOWN) return WMHandsetKeyDown(message);
-    WMHandsetKeyUp(message);
-  });
+  RunKeyWork([this, &message] { HandleOneKeyMessage(message); });
+}
+
+// One key message, then the dial display shows what it changed.
+void TMainForm::HandleOneKeyMessage(TMessage& message) {
+  if (message.Msg == WM_HANDSET_KEYDOWN) {
+    WMHandsetKeyDown(message);
+    return AfterKeyDown(message.wParam);
+  }
+  WMHandsetKeyUp(message);
+  RefreshDialDisplay();
 }
 
 // Runs one key's work, then the keys that came meanwhile, in order.
@@ -53,11 +60,7 @@ void TMainForm::RunKeyWork(const std::function<void()>& work) {
   while (!pendingKeys_.empty() && !shutDown_) {
     TMessage next = pendingKeys_.front();
     pendingKeys_.pop_front();
-    if (next.Msg == WM_HANDSET_KEYDOWN) {
-      WMHandsetKeyDown(next);
-    } else {
-      WMHandsetKeyUp(next);
-    }
+    HandleOneKeyMessage(next);
   }
 }
 

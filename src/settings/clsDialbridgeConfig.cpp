@@ -9,6 +9,7 @@ namespace telvaro {
 namespace {
 
 constexpr const char* kStoredNames[] = {"CurrentAppIndex", "SkypeLanguage", "AutoRun"};
+constexpr const char* kDialDisplayValue = "DialDisplay";
 
 // Our own entry, whether it was written with or without quotes.
 bool NamesProgram(const std::optional<std::u16string>& value, const std::u16string& path) {
@@ -66,11 +67,13 @@ bool TDialbridge::LoadConfig() {
     CurrentAppIndex = verify_.StrToIntEx(text("CurrentAppIndex"), 0);
     SkypeLanguage = verify_.StrToIntEx(text("SkypeLanguage"), 0);
     AutoRun = text("AutoRun") != "0";
+    DialDisplay = Read(kDialDisplayValue) != "0";
     return true;
   }
   CurrentAppIndex = verify_.StrToIntEx(Read("CurrentAppIndex"), 0);
   SkypeLanguage = verify_.StrToIntEx(Read("SkypeLanguage"), 0);
   AutoRun = Read("AutoRun") != "0";
+  DialDisplay = Read(kDialDisplayValue) != "0";
   return true;
 }
 
@@ -84,6 +87,11 @@ bool TDialbridge::SaveConfig() {
 
 bool MachineRunEntryAllowed(WindowsApi& api) {
   return api.OnlyAdministratorsCanReplace(api.GetModuleFileNameW());
+}
+
+void TDialbridge::SaveDialDisplay() {
+  registry_.CreateKey();
+  Write(kDialDisplayValue, DialDisplay ? "" : "0");
 }
 
 std::u16string RunValueFor(const std::u16string& programPath) {

@@ -23,9 +23,13 @@ class TDialbridge {
   bool AutoRun = true;
   std::int32_t CurrentAppIndex = 0;
   std::int32_t SkypeLanguage = 0;
+  // The dial display is shown ("DialDisplay": "0" for off, anything else or nothing for on).
+  bool DialDisplay = true;
 
   bool LoadConfig();
   bool SaveConfig();
+  // Written at once when the user flips it, apart from the three values saved at close.
+  void SaveDialDisplay();
 
  private:
   std::string Read(const char* valueName);

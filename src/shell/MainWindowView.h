@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/MainWindowHost.h"
+#include "shell/DialDisplay.h"
 
 namespace telvaro {
 
@@ -35,6 +36,14 @@ class MainWindowView : public MainWindowHost {
   virtual void ShowErrorMessage(const std::string& text) = 0;
   virtual void DestroyMainWindow() = 0;
   virtual void ShowMainWindow() = 0;
+  // The dial display and the tray tooltip. With popUp (the display is on and its text changed) the
+  // display shows or stays a while longer, never taking the foreground; otherwise only the tooltip
+  // follows the text. HideDialDisplay: it was turned off.
+  virtual void ShowDialDisplay(const DialDisplayText& text, bool popUp) {
+    (void)text;
+    (void)popUp;
+  }
+  virtual void HideDialDisplay() {}
 };
 
 }  // namespace telvaro

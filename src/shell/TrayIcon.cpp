@@ -35,6 +35,11 @@ void TrayIcon::SetStatus(const std::string& statusLine) {
   Update();
 }
 
+void TrayIcon::SetTip(const std::string& tip) {
+  content_.tip = tip.substr(0, kTrayTipSize - 1);
+  Update();
+}
+
 void TrayIcon::ImagesChanged() { Update(true); }
 
 void TrayIcon::OnRetryTimer() {

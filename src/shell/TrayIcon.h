@@ -54,6 +54,8 @@ class TrayIcon {
   // A new image or status line; sent to the shell only when it changes what is shown.
   void SetImage(int image);
   void SetStatus(const std::string& statusLine);
+  // A tooltip of its own (the dial display's line), cut to the tooltip's room.
+  void SetTip(const std::string& tip);
   // The pictures behind the image numbers were drawn anew (another DPI): send them again.
   void ImagesChanged();
 

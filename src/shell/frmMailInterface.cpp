@@ -62,7 +62,7 @@ void TMainForm::FormCreate() {
     SetTargetFromRow(FAppIndex);
     StartHandsetDetection();
     // Said once; the presence poll's next status replaces it.
-    if (!handset_.notice.empty()) view_.SetStatusText(handset_.notice);
+    if (!handset_.notice.empty()) SetStatusLine(handset_.notice);
   } catch (const std::exception&) {
     // Start-up errors are swallowed on purpose: the tray icon must still come up.
   }
@@ -85,7 +85,10 @@ void TMainForm::CreateSkypeClient() {
   FSkype = app_.Skype.get();
   FSkype->OnCallInfo = [this](std::int32_t id, TSkypeCallProperty property,
                               const std::string& data) { SkypeCallInfo(id, property, data); };
-  FSkype->OnCopyData = [this](const std::string& rawdata) { SkypeCopyData(rawdata); };
+  FSkype->OnCopyData = [this](const std::string& rawdata) {
+    SkypeCopyData(rawdata);
+    RefreshDialDisplay();  // a contact focused in Skype becomes the number
+  };
   FSkype->OnPong = [this](TSkypeControl&) { SkypePong(); };
 }
 
@@ -241,9 +244,17 @@ bool TMainForm::Dispatch(TMessage& message) {
 
 // --- Status -------------------------------------------------------------------------------------
 
+void TMainForm::SetStatusLine(const std::string& text) {
+  view_.SetStatusText(text);
+  statusLine_ = text;
+  RefreshDialDisplay();
+}
+
 void TMainForm::ShowStatus(const char* suffix, int imageIndex) {
   view_.SetStatusText(FTargetTitle + suffix);
+  statusLine_ = FTargetTitle + suffix;
   view_.SetStateImage(imageIndex);
+  RefreshDialDisplay();
 }
 
 void TMainForm::ShowTargetRunning() { ShowStatus(" is running.", 1); }
@@ -251,9 +262,7 @@ void TMainForm::ShowTargetRunning() { ShowStatus(" is running.", 1); }
 void TMainForm::ShowTargetNotRunning() { ShowStatus(" is not running.", 0); }
 
 // The target runs, so the tray image stays as it is.
-void TMainForm::ShowTargetProblem(const char* suffix) {
-  view_.SetStatusText(FTargetTitle + suffix);
-}
+void TMainForm::ShowTargetProblem(const char* suffix) { SetStatusLine(FTargetTitle + suffix); }
 
 void TMainForm::ShowTargetNotResponding() { ShowTargetProblem(kTargetNotResponding); }
 

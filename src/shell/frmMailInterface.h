@@ -24,6 +24,7 @@
 #include "platform/WindowsApi.h"
 #include "settings/MRegistry.h"
 #include "settings/clsDialbridgeConfig.h"
+#include "shell/DialDisplay.h"
 #include "shell/MainWindowView.h"
 #include "skype/SkypeControl.h"
 
@@ -107,6 +108,7 @@ class TMainForm final : public CallingAppHost {
   void WMHandsetKeyUp(TMessage& message);
   // Both key messages come here: each key is handled to its end before the next one begins.
   void HandsetKeyMessage(TMessage& message);
+  void HandleOneKeyMessage(TMessage& message);
   void AppendDialDigit(char key);
   void Timer2Timer();
   // The fast tick while an app whose call state is asked is selected (phonerlite).
@@ -141,6 +143,16 @@ class TMainForm final : public CallingAppHost {
   Techniques& Injection() override { return techniques_; }
   const TPhoneAppUnit& Row(std::int32_t appCode) const override;
   void CallStateChanged(std::int32_t appCode) override;
+
+  // The dial display and the tray tooltip (shell/DialDisplay). KeyedNumber: what is keyed for the
+  // selected row. ShowCall: the one way in for a call's state and caller, whichever application
+  // reports them. RefreshDialDisplay: after every key and status change; shown only on a change.
+  std::string KeyedNumber();
+  void ShowCall(CallShown state, const std::string& caller);
+  void ShowCallingAppCall(const CallingApp& app);
+  void RefreshDialDisplay();
+  bool DialDisplayOn() const { return !AppConfig || AppConfig->DialDisplay; }
+  void SetDialDisplayOn(bool on);
 
   // Run-time state (the fields and globals the key handlers share).
   AppTable Apps = InitialAppTable();
@@ -183,6 +195,10 @@ class TMainForm final : public CallingAppHost {
   void PollSkype();
   void PollVoip();
   void NewCallInfo(std::int32_t callId, std::string_view word, const std::string& data);
+  void SetStatusLine(const std::string& text);
+  void AfterKeyDown(WParam code);
+  void ShowSkypeCall(CallShown state, std::int32_t callId);
+  void TakeSkypeCaller(std::int32_t callId, TSkypeCallProperty property, const std::string& data);
 
   // Keypad keys (drivers/KeypadKey.cpp)
   void SkypeStarKey();
@@ -220,6 +236,13 @@ class TMainForm final : public CallingAppHost {
   bool handlingKey_ = false;
   std::deque<TMessage> pendingKeys_;
   bool hookLeftToAppSaid_ = false;
+  // The dial display's state and what it was last given.
+  TypedEcho typedEcho_;
+  SkypeCaller skypeCaller_;
+  CallShown callShown_ = CallShown::None;
+  std::string callerShown_;
+  std::string statusLine_;
+  DialDisplayText displayShown_;
 };
 
 // The single-instance guard: true when another copy runs (it was asked to show its window).

@@ -64,4 +64,12 @@ bool IsSupported(const SupportTable& table, int ordinal, int protocol) {
   return (table[static_cast<std::size_t>(row)] & Bit(ordinal)) != 0;
 }
 
+std::string GetCallCommand(std::int32_t callId, TSkypeCallProperty property) {
+  std::string command(kGetCallCommand);
+  command += std::to_string(callId);
+  command += ' ';
+  command += WordOf(CallPropertyWords, static_cast<int>(property));
+  return command;
+}
+
 }  // namespace telvaro

@@ -53,6 +53,11 @@ extern const WordTable<9> ChatPropertyWords;
 extern const WordTable<10> ChatMsgPropertyWords;
 extern const WordTable<1> PrivilegeWords;
 
+// "GET CALL ", the id, a blank and the property's word: asks Skype for one property of a call.
+// Skype answers with the call notification "CALL <id> <word> <value>".
+inline constexpr std::string_view kGetCallCommand = "GET CALL ";
+std::string GetCallCommand(std::int32_t callId, TSkypeCallProperty property);
+
 // One bit set of member ordinals per protocol 1, 2, 3.
 using SupportTable = std::array<std::uint32_t, 3>;
 

@@ -43,6 +43,11 @@ class FakeView : public MainWindowView {
   void ShowErrorMessage(const std::string& text) override;
   void DestroyMainWindow() override;
   void ShowMainWindow() override;
+  void ShowDialDisplay(const DialDisplayText& text, bool popUp) override {
+    dialDisplay = text;
+    dialDisplayPopUps += popUp ? 1 : 0;
+  }
+  void HideDialDisplay() override { dialDisplay = {}; }
 
   std::vector<std::string> items;
   int selected = -1;
@@ -54,7 +59,9 @@ class FakeView : public MainWindowView {
   std::vector<std::string> timerLog;  // "start Timer2", "stop Timer2"
   std::vector<std::string> messageBoxes;
   bool destroyed = false;
-  int shownCount = 0;  // times the window was shown from the notification area
+  int shownCount = 0;           // times the window was shown from the notification area
+  DialDisplayText dialDisplay;  // what the dial display and the tray tip were last given
+  int dialDisplayPopUps = 0;
 
  private:
   static int Index(FormTimer t) { return static_cast<int>(t); }

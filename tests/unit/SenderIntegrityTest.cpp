@@ -53,7 +53,7 @@ bool CallEventRings(std::uint32_t ours, std::uint32_t sender) {
   p.Target(sim::row::MicroSip);
   SetLevels(p.desktop, ours, sender);
   p.Post(p.form.CallEventMessage(), static_cast<WParam>(CallEvent::Ring), kSender);
-  return p.form.FMicroSipRinging;
+  return p.form.RowApp()->State() == CallState::Ringing;
 }
 
 bool ExitRequestEnds(std::uint32_t ours, std::uint32_t sender) {

@@ -67,6 +67,7 @@ struct LoadCase {
   std::int32_t appIndex;
   std::int32_t language;
   bool autoRun;
+  bool dialDisplay = true;
 };
 
 TEST(TDialbridge, LoadsStoredTextsTolerantly) {
@@ -79,6 +80,14 @@ TEST(TDialbridge, LoadsStoredTextsTolerantly) {
       {"AutoRun 00", {{"AutoRun", "00"}}, 0, 0, true},
       {"index abc", {{"CurrentAppIndex", "abc"}}, 0, 0, true},
       {"index blank 12", {{"CurrentAppIndex", " 12"}, {"SkypeLanguage", "3"}}, 12, 3, true},
+      {"DialDisplay 0", {{"DialDisplay", "0"}}, 0, 0, true, false},
+      {"DialDisplay off beside AutoRun off",
+       {{"DialDisplay", "0"}, {"AutoRun", "0"}},
+       0,
+       0,
+       false,
+       false},
+      {"DialDisplay no", {{"DialDisplay", "no"}}, 0, 0, true, true},
   };
   for (const LoadCase& c : cases) {
     SimDesktop desktop;
@@ -88,6 +97,7 @@ TEST(TDialbridge, LoadsStoredTextsTolerantly) {
     EXPECT_EQ(config.CurrentAppIndex, c.appIndex) << c.name;
     EXPECT_EQ(config.SkypeLanguage, c.language) << c.name;
     EXPECT_EQ(config.AutoRun, c.autoRun) << c.name;
+    EXPECT_EQ(config.DialDisplay, c.dialDisplay) << c.name;
   }
 }
 

@@ -8,6 +8,8 @@
 //
 //   demo.exe <folder for the logs>
 //   demo.exe --show-window     (only starts telvaro.exe and opens its window)
+//   demo.exe --show-dial-display <file>   (dials on the handset with MicroSIP chosen and writes
+//                              where the dial display shows, as WxH+X+Y, to the file)
 #include <windows.h>
 
 #include <cstdio>
@@ -163,6 +165,25 @@ std::string Status() {
   return narrow;
 }
 
+HWND DialDisplay() { return FindWindowA("TELVARO.DialDisplay", nullptr); }
+
+// What the dial display shows, on one line.
+std::string DialDisplayText() {
+  char text[512] = {};
+  GetWindowTextA(FindWindowExA(DialDisplay(), nullptr, "Static", nullptr), text, sizeof text);
+  std::string line(text);
+  for (std::size_t at = 0; (at = line.find("\r\n", at)) != std::string::npos;) {
+    line.replace(at, 2, " | ");
+  }
+  return line;
+}
+
+void PrintDialDisplay() {
+  const bool shown = WaitFor([] { return IsWindowVisible(DialDisplay()) != FALSE; });
+  std::printf("   dial display: %s\n",
+              shown ? ("\"" + DialDisplayText() + "\"").c_str() : "not shown");
+}
+
 // A fake MicroSIP whose microsip.ini has the lines the README gives: its call events come back to
 // TELVARO through `telvaro.exe --call`.
 bool MicroSipStory() {
@@ -187,6 +208,7 @@ bool MicroSipStory() {
   microSip.Skip();
   Dial("5550100");
   microSip.PrintNew("MicroSIP");
+  PrintDialDisplay();
   Press(13, "call key");
   WaitFor([&] { return CountLinesStarting(log, "hook cmdCallStart") >= 1; }, 30000);
   microSip.PrintNew("MicroSIP");
@@ -203,6 +225,7 @@ bool MicroSipStory() {
   WaitFor([] { return tools::QueryHandset("buzzer") == true; });
   microSip.PrintNew("MicroSIP");
   PrintBuzzer();
+  PrintDialDisplay();
   Press(13, "call key (answer)");
   WaitFor([] { return tools::QueryHandset("buzzer") == false; }, 30000);
   microSip.PrintNew("MicroSIP");
@@ -232,9 +255,38 @@ int ShowWindowOnly() {
   return 0;
 }
 
+// Dials with MicroSIP chosen (none runs: the number stays in TELVARO) and writes where the dial
+// display shows, for a picture of it alone while it is there.
+int ShowDialDisplayOnly(const std::string& geometryFile) {
+  SetProcessDPIAware();
+  if (!MainWindow()) Start("telvaro.exe", "");
+  if (!WaitFor([] { return MainWindow() != nullptr && tools::FindHandsetWindow(); })) {
+    std::printf("telvaro.exe did not start\n");
+    return 1;
+  }
+  tools::SendHandsetCommand("plug");
+  WaitFor([] { return tools::QueryHandset("scanning") == true; });
+  Choose(21, "MicroSIP");
+  Dial("5550100");
+  if (!WaitFor([] { return IsWindowVisible(DialDisplay()) != FALSE; })) {
+    std::printf("   the dial display did not show\n");
+    return 1;
+  }
+  RECT r = {};
+  GetWindowRect(DialDisplay(), &r);
+  std::printf("   dial display: \"%s\", %ld x %ld pixels\n", DialDisplayText().c_str(),
+              r.right - r.left, r.bottom - r.top);
+  std::ofstream(geometryFile) << (r.right - r.left) << "x" << (r.bottom - r.top) << "+" << r.left
+                              << "+" << r.top << "\n";
+  return 0;
+}
+
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // the story is read line by line through a pipe
   if (argc > 1 && std::string(argv[1]) == "--show-window") return ShowWindowOnly();
+  if (argc > 2 && std::string(argv[1]) == "--show-dial-display") {
+    return ShowDialDisplayOnly(argv[2]);
+  }
   Folder = argc > 1 ? argv[1] : ".";
   const std::string xliteLog = Folder + "\\xlite.log";
   const std::string skypeLog = Folder + "\\skype.log";

@@ -12,6 +12,7 @@ inline constexpr int kLogoId = 105;
 
 inline constexpr int kMenuRestoreId = 1001;
 inline constexpr int kMenuExitId = 1002;
+inline constexpr int kMenuDialDisplayId = 1003;
 
 inline constexpr unsigned kTrayCallbackMessage = 0x8000 + 1;  // WM_APP + 1
 inline constexpr unsigned kTrayIconId = 1;

@@ -278,7 +278,10 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
   switch (msg) {
     case WM_TIMER:
       if (wParam == view::kTimer1Id) form_->Timer1Timer();
-      if (wParam == view::kTimer2Id) form_->Timer2Timer();
+      if (wParam == view::kTimer2Id) {
+        form_->Timer2Timer();
+        form_->RefreshDialDisplay();  // a held 0 may have become "+"
+      }
       if (wParam == view::kCallPollTimerId) form_->CallPollTimer();
       if (wParam == kTrayRetryTimerId) tray_.OnRetryTimer();
       return true;
@@ -332,6 +335,7 @@ bool Win32MainWindow::OwnHandling(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
       KillTimer(window_, view::kTimer2Id);
       KillTimer(window_, view::kCallPollTimerId);
       tray_.Hide();
+      dialDisplay_.Hide();
       if (form_) form_->FormDestroy();
       PostQuitMessage(0);
       return true;
@@ -355,6 +359,9 @@ void Win32MainWindow::OnCommand(int id, int notification) {
       return;
     case view::kMenuExitId:
       Close();
+      return;
+    case view::kMenuDialDisplayId:
+      form_->SetDialDisplayOn(!form_->DialDisplayOn());
       return;
     default:
       return;
@@ -400,6 +407,9 @@ void Win32MainWindow::OnTrayMessage(WPARAM wParam, LPARAM lParam) {
 void Win32MainWindow::ShowTrayMenu(POINT at) {
   HMENU menu = CreatePopupMenu();
   AppendMenuA(menu, MF_STRING, view::kMenuRestoreId, "&Open TELVARO");
+  const bool displayOn = form_ && form_->DialDisplayOn();
+  AppendMenuA(menu, MF_STRING | (displayOn ? MF_CHECKED : MF_UNCHECKED), view::kMenuDialDisplayId,
+              "Show &dial display");
   AppendMenuA(menu, MF_STRING, view::kMenuExitId, "E&xit");
   // The menu closes properly only when our window is in front while it is open.
   SetForegroundWindow(window_);
@@ -493,7 +503,12 @@ void Win32MainWindow::SetStatusText(const std::string& text) {
   if (text == statusText_) return;
   statusText_ = text;
   SendMessageA(status_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  tray_.SetStatus(text);
+  // The tooltip follows from the dial display's text, which the form hands over after this.
+}
+
+void Win32MainWindow::ShowDialDisplay(const DialDisplayText& text, bool popUp) {
+  tray_.SetTip(text.tip);
+  if (popUp) dialDisplay_.Show(text);
 }
 
 void Win32MainWindow::SetStateImage(int imageIndex) {

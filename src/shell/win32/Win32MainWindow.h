@@ -8,6 +8,7 @@
 // macros.
 #include "shell/MainWindowView.h"
 #include "shell/TrayIcon.h"
+#include "shell/win32/DialDisplayWindow.h"
 
 #include <windows.h>
 
@@ -48,6 +49,8 @@ class Win32MainWindow final : public MainWindowView {
   void ShowErrorMessage(const std::string& text) override;
   void DestroyMainWindow() override;
   void ShowMainWindow() override { RestoreFromTray(); }
+  void ShowDialDisplay(const DialDisplayText& text, bool popUp) override;
+  void HideDialDisplay() override { dialDisplay_.Hide(); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -108,6 +111,7 @@ class Win32MainWindow final : public MainWindowView {
   HWND lastFocus_ = nullptr;
   Shell trayShell_{*this};
   TrayIcon tray_{trayShell_};
+  DialDisplayWindow dialDisplay_{instance_};
   bool timerRunning_[3] = {false, false, false};
   UINT taskbarCreatedMsg_ = 0;
   TMainForm* form_ = nullptr;
