@@ -68,14 +68,15 @@ TEST_F(SettingsE2e, TheX86BuildStoresARowAndTheX64BuildStartedNextReadsIt) {
   ASSERT_TRUE(first.Valid());
   ASSERT_NO_FATAL_FAILURE(ChooseRowAndExit(first, 7));
   EXPECT_EQ(ReadRegString(Hive::LocalMachine, kSettingsKey, "CurrentAppIndex"), "7");
-  const std::optional<std::string> x86Run = ReadRegString(Hive::LocalMachine, kRunKey, kRunValue);
+  // The build folders are the user's own: the user's entry.
+  const std::optional<std::string> x86Run = ReadRegString(Hive::CurrentUser, kRunKey, kRunValue);
   ASSERT_TRUE(x86Run);
 
   Process& second = LaunchTelvaroFrom(x64);
   ASSERT_TRUE(second.Valid());
   EXPECT_TRUE(WaitUntil([&] { return ShownRow(second.Id()) == 7; })) << ShownRow(second.Id());
   // One entry for both, now naming the build that ran last; none in the 64-bit view.
-  const std::optional<std::string> x64Run = ReadRegString(Hive::LocalMachine, kRunKey, kRunValue);
+  const std::optional<std::string> x64Run = ReadRegString(Hive::CurrentUser, kRunKey, kRunValue);
   ASSERT_TRUE(x64Run);
   EXPECT_NE(*x64Run, *x86Run);
   const std::string x64Exe = x64 + "\\" + kTelvaroExe;
@@ -98,6 +99,7 @@ TEST_F(SettingsE2e, TakesOverTheRowAnEarlierX64BuildLeftInThe64BitView) {
   EXPECT_EQ(ReadRegString(Hive::LocalMachine, kSettingsKey, "CurrentAppIndex"), "4");
   EXPECT_EQ(ReadRegString(Hive::LocalMachine, kSettingsKey, "AutoRun"), "0");
   EXPECT_FALSE(ReadRegString(Hive::LocalMachine, kRunKey, kRunValue)) << "AutoRun was off";
+  EXPECT_FALSE(ReadRegString(Hive::CurrentUser, kRunKey, kRunValue)) << "AutoRun was off";
   ASSERT_NO_FATAL_FAILURE(Exit(program));
 }
 
@@ -138,8 +140,10 @@ TEST_F(SettingsE2e, ARunValueNamesTheRealFileWhenItsFolderIsInCyrillic) {
   EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
   CloseHandle(info.hProcess);
 
+  // A folder its user can write: the user's entry, never the one that starts it for everyone.
+  EXPECT_FALSE(ReadRegString(Hive::LocalMachine, kRunKey, kRunValue));
   HKEY run = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                           0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &run),
             ERROR_SUCCESS);
   std::wstring value(4096, L'\0');

@@ -165,23 +165,20 @@ struct KeyCase {
 
 // Every case runs at every display scale: the softphones are not DPI aware, we are.
 inline void RunKeyCases(HandsetKey key, const std::vector<KeyCase>& cases) {
-  for (const KeyCase& c : cases) {
-    for (int scale : kDisplayScales) {
-      SCOPED_TRACE(std::string(Name(key)) + " key: " + c.name + " at " + std::to_string(scale) +
-                   " %");
-      KeyDesk d(c.appRow);
-      d.p.desktop.SetDisplayScale(scale);
-      if (c.mainRuns) d.Main();
-      if (c.setup) c.setup(d);
-      const std::string statusBefore = d.p.view.status;
-      EXPECT_EQ(d.Press(key), c.expected);
-      // The keys may only ever silence the buzzer, never start it.
-      const auto stops = std::count(c.expected.begin(), c.expected.end(), trace::StopBuzzer());
-      EXPECT_EQ(d.p.handset.Count("StopBuzzer"), stops);
-      EXPECT_EQ(d.p.handset.calls.size(), static_cast<std::size_t>(stops));
-      EXPECT_EQ(d.p.view.status, c.status.empty() ? statusBefore : c.status);
-      if (c.check) c.check(d);
-    }
+  for (const auto& [c, scale] : AtEveryScale(cases)) {
+    SCOPED_TRACE(std::string(Name(key)) + " key: " + c.name + " at " + std::to_string(scale));
+    KeyDesk d(c.appRow);
+    d.p.desktop.SetDisplayScale(scale);
+    if (c.mainRuns) d.Main();
+    if (c.setup) c.setup(d);
+    const std::string statusBefore = d.p.view.status;
+    EXPECT_EQ(d.Press(key), c.expected);
+    // The keys may only ever silence the buzzer, never start it.
+    const auto stops = std::count(c.expected.begin(), c.expected.end(), trace::StopBuzzer());
+    EXPECT_EQ(d.p.handset.Count("StopBuzzer"), stops);
+    EXPECT_EQ(d.p.handset.calls.size(), static_cast<std::size_t>(stops));
+    EXPECT_EQ(d.p.view.status, c.status.empty() ? statusBefore : c.status);
+    if (c.check) c.check(d);
   }
 }
 

@@ -10,6 +10,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/WindowsApi.h"
@@ -18,8 +20,15 @@ namespace telvaro::sim {
 
 class SimDesktop;
 
-// The display scales the finder and key tables run at.
-inline constexpr int kDisplayScales[] = {100, 125, 150, 200};
+// Each case of a table once at every display scale the finder and key tables run at.
+template <typename Cases>
+auto AtEveryScale(const Cases& cases) {
+  std::vector<std::pair<const std::decay_t<decltype(*std::begin(cases))>&, int>> out;
+  for (const auto& c : cases) {
+    for (int scale : {100, 125, 150, 200}) out.emplace_back(c, scale);
+  }
+  return out;
+}
 
 // Behaviour attached to a window: sees every sent and delivered posted message; returns the
 // result. `handled` false lets the default handling (text, close, Edit, Button) run.

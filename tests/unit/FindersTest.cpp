@@ -218,42 +218,35 @@ const std::vector<FinderCase>& FinderCases() {
   return cases;
 }
 
-// The softphones are not DPI aware: on a scaled display, with or without the system's awareness
-// contexts, the finders must see the sizes the softphone itself works with.
-void RunFinderCase(const FinderCase& c, int scale, bool dpiContexts) {
-  SCOPED_TRACE(::testing::Message() << c.name << " at " << scale << " %"
-                                    << (dpiContexts ? "" : " without awareness contexts"));
-  SimDesktop desktop;
-  desktop.SetDisplayScale(scale);
-  desktop.hasDpiContexts = dpiContexts;
-  FoundWindows found;
-  std::int32_t appCode = c.appCode;
-  Finders finders(desktop, found, appCode);
-  const Hwnd parent = c.topLevel ? 0 : desktop.AddWindow("Parent", "parent");
-  const std::vector<Hwnd> windows = c.build(desktop, parent);
-  int visits = 0;
-  auto proc = [&](Hwnd h) {
-    ++visits;
-    return (finders.*c.finder)(h);
-  };
-  for (int run = 0; run < c.runs; ++run) {
-    if (c.topLevel) {
-      EXPECT_TRUE(desktop.EnumWindows(proc));
-    } else {
-      EXPECT_TRUE(desktop.EnumChildWindows(parent, proc));
-    }
-  }
-  EXPECT_EQ(visits, c.runs * static_cast<int>(windows.size()));
-  c.check(found, windows);
-  EXPECT_TRUE(desktop.Effects().empty());
-  EXPECT_EQ(desktop.ThreadDpiContext(), SimDesktop::kDpiPerMonitorV2);
-}
-
+// The softphones are not DPI aware: at every scale the finders see the sizes the softphone itself
+// works with; at 150 % as on a system without awareness contexts (before Windows 10 1607).
 TEST(Finders, MatchAndFillTheFoundWindows) {
-  for (const FinderCase& c : FinderCases()) {
-    for (int scale : sim::kDisplayScales) {
-      for (bool dpiContexts : {true, false}) RunFinderCase(c, scale, dpiContexts);
+  for (const auto& [c, scale] : sim::AtEveryScale(FinderCases())) {
+    SCOPED_TRACE(::testing::Message() << c.name << " at " << scale);
+    SimDesktop desktop;
+    desktop.SetDisplayScale(scale);
+    desktop.hasDpiContexts = scale != 150;
+    FoundWindows found;
+    std::int32_t appCode = c.appCode;
+    Finders finders(desktop, found, appCode);
+    const Hwnd parent = c.topLevel ? 0 : desktop.AddWindow("Parent", "parent");
+    const std::vector<Hwnd> windows = c.build(desktop, parent);
+    int visits = 0;
+    auto proc = [&](Hwnd h) {
+      ++visits;
+      return (finders.*c.finder)(h);
+    };
+    for (int run = 0; run < c.runs; ++run) {
+      if (c.topLevel) {
+        EXPECT_TRUE(desktop.EnumWindows(proc));
+      } else {
+        EXPECT_TRUE(desktop.EnumChildWindows(parent, proc));
+      }
     }
+    EXPECT_EQ(visits, c.runs * static_cast<int>(windows.size()));
+    c.check(found, windows);
+    EXPECT_TRUE(desktop.Effects().empty());
+    EXPECT_EQ(desktop.ThreadDpiContext(), SimDesktop::kDpiPerMonitorV2);
   }
 }
 

@@ -248,17 +248,15 @@ Lines Press(TestProgram& p, const AppCase& app, const std::function<void(TestPro
 // coordinates go as the softphone's own client pixels, which messages carry unconverted.
 TEST(KeypadKey, EveryApplicationAndKeyWhileRunning) {
   for (const AppCase& app : AppCases()) {
-    for (const Key& k : kKeys) {
-      for (int scale : sim::kDisplayScales) {
-        SCOPED_TRACE(::testing::Message()
-                     << "row " << app.row << " key " << k.key << " at " << scale << " %");
-        TestProgram p;
-        p.desktop.SetDisplayScale(scale);
-        EXPECT_EQ(Press(p, app, app.open, k.key), app.expected(k));
-        EXPECT_EQ(p.view.status, "unchanged");
-        if (app.voip) {
-          EXPECT_EQ(ClearEditFlag(p), k.key == '*' ? 1 : 0);
-        }
+    for (const auto& [k, scale] : sim::AtEveryScale(kKeys)) {
+      SCOPED_TRACE(::testing::Message()
+                   << "row " << app.row << " key " << k.key << " at " << scale);
+      TestProgram p;
+      p.desktop.SetDisplayScale(scale);
+      EXPECT_EQ(Press(p, app, app.open, k.key), app.expected(k));
+      EXPECT_EQ(p.view.status, "unchanged");
+      if (app.voip) {
+        EXPECT_EQ(ClearEditFlag(p), k.key == '*' ? 1 : 0);
       }
     }
   }

@@ -73,15 +73,12 @@ TEST(SenderIntegrity, AnElevatedCopyIsActedOnOnlyFromMediumOrAbove) {
     std::uint32_t ours, sender;
     bool acts;
   };
-  const Case cases[] = {
-      {kHigh, kLow, false},
-      {kHigh, kUnreadable, false},
-      {kHigh, kMedium, true},
-      {kHigh, kHigh, true},
-      {kMedium, kMedium, true},
-      // At medium the system's own filter keeps lower programs out; nothing is asked then.
-      {kMedium, kLow, true},
-  };
+  const Case cases[] = {{kHigh, kLow, false},
+                        {kHigh, kUnreadable, false},
+                        {kHigh, kMedium, true},
+                        // At medium the system's own filter keeps lower programs out.
+                        {kMedium, kLow, true}};
+
   for (const Road& road : roads) {
     for (const Case& c : cases) {
       SCOPED_TRACE(::testing::Message()

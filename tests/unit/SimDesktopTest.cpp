@@ -58,7 +58,6 @@ TEST(SimDesktop, ClientSizesAreReadInTheCallersDpiUnits) {
   };
   const Case cases[] = {
       {SimDesktop::kDpiUnaware, SimDesktop::kDpiPerMonitorV2, 237, 21},
-      {SimDesktop::kDpiUnaware, SimDesktop::kDpiSystemAware, 237, 21},
       {SimDesktop::kDpiUnaware, SimDesktop::kDpiUnaware, 158, 14},
       {SimDesktop::kDpiSystemAware, SimDesktop::kDpiPerMonitorV2, 158, 14},
       {SimDesktop::kDpiPerMonitorV2, SimDesktop::kDpiUnaware, 105, 9},

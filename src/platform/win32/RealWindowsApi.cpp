@@ -587,7 +587,7 @@ bool IsTrustedInstaller(PSID sid) {
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID installer = nullptr;
   if (::AllocateAndInitializeSid(&nt, 6, SECURITY_SERVICE_ID_BASE_RID, 956008885, 3418522649,
-                                 1831038044, 1853292631, 2271478464, &installer) == FALSE) {
+                                 1831038044, 1853292631, 2271478464, 0, 0, &installer) == FALSE) {
     return false;
   }
   const bool same = ::EqualSid(sid, installer) != FALSE;
