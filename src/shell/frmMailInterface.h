@@ -230,7 +230,7 @@ class TMainForm final : public CallingAppHost {
   UInt exitMessage_ = 0;
   std::vector<CallingRow> callingRows_;
   CallingApp* polledApp_ = nullptr;  // the chosen app that asks its call state on CallPoll
-  int shownAppItem_ = -1;  // the combo box item whose text is shown
+  int shownAppItem_ = -1;            // the combo box item whose text is shown
   bool shutDown_ = false;
   // Key messages that came while a key was being handled, in the order they came.
   bool handlingKey_ = false;

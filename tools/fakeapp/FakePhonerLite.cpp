@@ -33,6 +33,7 @@ struct Server {
   std::mutex lock;  // the interpreter: the socket thread and the control window share it
   FakePhonerLiteCli cli;
   FakePhonerLiteCli::Call logged = FakePhonerLiteCli::Call::None;
+  int connections = 0;
 
   // Under the lock.
   void LogCallChange() {
@@ -42,7 +43,7 @@ struct Server {
   }
 
   void Serve(SOCKET client) {
-    tools::AppendLine(log, "connected");
+    tools::AppendLine(log, connections++ == 0 ? "connected" : "reconnected");
     std::string received;
     char buffer[1024];
     for (int got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {

@@ -12,7 +12,7 @@
 // called party hangs up, WM_APP+12 the called party answers. The log, one line each:
 //
 //   ready                      listening (or, with --refuse, running)
-//   connected / disconnected   a client came or went
+//   connected / disconnected   a client came or went ("reconnected" for every later one)
 //   command <line>             every line received but the state questions ("If ...")
 //   call <state>               the call changed: none, ringing, calling, active
 #pragma once

@@ -82,7 +82,7 @@ class CliLink {
   static constexpr std::uint32_t kRetryMs = 1000;
   static constexpr std::uint32_t kQuestionEveryMs = 400;
   static constexpr std::size_t kMaxPendingBytes = 4096;
-  static constexpr std::size_t kMaxReadPerTick = 64 * 1024;
+  static constexpr std::size_t kMaxReadPerTick = std::size_t{64} * 1024;
 
   using ClientFactory = std::function<std::unique_ptr<TcpClient>()>;
   CliLink(ClientFactory makeClient, std::uint16_t port);
