@@ -60,7 +60,7 @@ class HandsetSource {
   // Asked before a hook switch change is reported or a ringer is switched on: while it says yes,
   // the selected application drives the hook switch and ringer of standard USB phones itself.
   // The handset library's handset is no such device and ignores it.
-  virtual void SetHookSwitchLeftToApp(std::function<bool()> /*leftToApp*/) {}
+  virtual void SetHookSwitchLeftToApp(const std::function<bool()>& /*leftToApp*/) {}
 };
 
 // Every source of the program, driven as one: the main window's handlers call these.

@@ -37,8 +37,8 @@ class HidHandsetSource final : public HandsetSource {
   std::size_t DeviceCount() const { return devices_.size(); }
 
   // Two drivers of one hook switch would answer and end every call twice. Keypads stay ours.
-  void SetHookSwitchLeftToApp(std::function<bool()> leftToApp) override {
-    hookLeftToApp_ = std::move(leftToApp);
+  void SetHookSwitchLeftToApp(const std::function<bool()>& leftToApp) override {
+    hookLeftToApp_ = leftToApp;
   }
 
  private:
