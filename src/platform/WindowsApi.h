@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace telvaro {
@@ -264,6 +265,24 @@ class WindowsApi {
                                  const char16_t* /*assoc*/, const char16_t* /*extra*/,
                                  std::u16string* /*out*/) {
     return static_cast<long>(0x80070483);  // HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION)
+  }
+
+  // Calling apps that take whole commands (drivers/CallingApp.h). A stand-in without them
+  // answers as a desktop where nothing is hung, nothing runs and nothing can be read.
+  //
+  // Whether the system counts the window's program as hung (no message pumped for 5 s).
+  virtual bool IsHungAppWindow(Hwnd /*hwnd*/) { return false; }
+  // The full path of a running process's program; empty when it cannot be told.
+  virtual std::u16string ProcessImagePath(std::uint32_t /*processId*/) { return {}; }
+  // Starts a program with the command line given (the program's path first), without showing a
+  // window, and lets it run on its own; false when it could not be started.
+  virtual bool CreateProcessW(const std::u16string& /*commandLine*/) { return false; }
+  // The value of an environment variable; empty when it is not set.
+  virtual std::u16string GetEnvironmentVariableW(const char16_t* /*name*/) { return {}; }
+  // A whole file's bytes, at most maxBytes of them; nullopt when it cannot be read.
+  virtual std::optional<std::string> ReadFileBytes(const std::u16string& /*path*/,
+                                                   std::size_t /*maxBytes*/) {
+    return std::nullopt;
   }
 
   // Dialogs: a message the user must read, returning the button pressed.

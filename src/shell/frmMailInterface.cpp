@@ -1,6 +1,7 @@
 #include "shell/frmMailInterface.h"
 
 #include <exception>
+#include <utility>
 
 #include "shell/CallSwitch.h"
 
@@ -215,9 +216,10 @@ bool TMainForm::Dispatch(TMessage& message) {
     return true;
   }
   if (message.Msg == callEventMessage_ && callEventMessage_ != 0) {
-    if (!shutDown_) CallEventArrived(message.wParam);
+    if (!shutDown_) CallEventArrived(message.wParam, std::exchange(FPendingCaller, {}));
     return true;
   }
+  if (message.Msg == win::WM_COPYDATA && TakeCaller(message)) return true;
   // The four auxiliary handset messages are taken and ignored.
   if (message.Msg >= WM_HANDSET_AUX1 && message.Msg <= WM_HANDSET_AUX4) return true;
   for (HandsetSource* source : sources) {

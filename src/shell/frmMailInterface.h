@@ -113,6 +113,10 @@ class TMainForm final : public CallingAppHost {
   // A softphone's call events, handed over by `telvaro.exe --call` (wParam: a CallEvent), for
   // the selected calling app.
   void CallEventArrived(WParam event, const std::string& caller = {});
+  // The caller `telvaro.exe --call ring` sends ahead of the ring (WM_COPYDATA, kCallerCopyData).
+  bool TakeCaller(TMessage& message);
+  // The caller of the selected calling app's call, UTF-8, at most 64 characters; may be empty.
+  std::string CallerOfCall();
 
   // The calling apps that keep their number here (drivers/CallingApps.cpp): the app object and
   // the dial buffer of a row, nullptr on the older rows; RowApp/RowDialBuffer for the selected.
@@ -193,7 +197,8 @@ class TMainForm final : public CallingAppHost {
   UInt showMainWindowMessage_ = 0;
   UInt callEventMessage_ = 0;
   std::vector<CallingRow> callingRows_;
-  int shownAppItem_ = -1;  // the combo box item whose text is shown
+  std::string FPendingCaller;  // sent ahead of a ring event
+  int shownAppItem_ = -1;      // the combo box item whose text is shown
   bool shutDown_ = false;
 };
 

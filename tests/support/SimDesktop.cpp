@@ -1087,4 +1087,37 @@ long SimDesktop::AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const
   return win::S_OK;
 }
 
+// --- Calling apps -------------------------------------------------------------------------------
+
+namespace {
+// The simulated programs' paths and values are ASCII.
+std::u16string Utf16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+}  // namespace
+
+bool SimDesktop::IsHungAppWindow(Hwnd hwnd) { return Hung(hwnd); }
+
+std::u16string SimDesktop::ProcessImagePath(std::uint32_t processId) {
+  const auto found = processImages.find(processId);
+  return found == processImages.end() ? std::u16string{} : Utf16(found->second);
+}
+
+bool SimDesktop::CreateProcessW(const std::u16string& commandLine) {
+  Record("CreateProcessW(" + Quote(Utf8(commandLine).c_str()) + ")");
+  if (startFails) return false;
+  processesStarted.push_back(Utf8(commandLine));
+  return true;
+}
+
+std::u16string SimDesktop::GetEnvironmentVariableW(const char16_t* name) {
+  const auto found = environment.find(name != nullptr ? Utf8(name) : "");
+  return found == environment.end() ? std::u16string{} : Utf16(found->second);
+}
+
+std::optional<std::string> SimDesktop::ReadFileBytes(const std::u16string& path,
+                                                     std::size_t maxBytes) {
+  const auto found = files.find(Utf8(path));
+  if (found == files.end()) return std::nullopt;
+  return found->second.substr(0, maxBytes);
+}
+
 }  // namespace telvaro::sim

@@ -278,6 +278,21 @@ class SimDesktop : public WindowsApi {
   // The UTF-16 text of a WM_COPYDATA a behaviour receives (up to cbData or its NUL).
   static std::u16string CopyDataWide(LParam lParam);
 
+  // --- Calling apps -----------------------------------------------------------------------------
+  // Programs started (UTF-8 command lines, in order); a start fails while startFails is set.
+  std::vector<std::string> processesStarted;
+  bool startFails = false;
+  // Image paths of running processes, environment variables and files (UTF-8 keys).
+  std::map<std::uint32_t, std::string> processImages;
+  std::map<std::string, std::string> environment;
+  std::map<std::string, std::string> files;
+  bool IsHungAppWindow(Hwnd hwnd) override;
+  std::u16string ProcessImagePath(std::uint32_t processId) override;
+  bool CreateProcessW(const std::u16string& commandLine) override;
+  std::u16string GetEnvironmentVariableW(const char16_t* name) override;
+  std::optional<std::string> ReadFileBytes(const std::u16string& path,
+                                           std::size_t maxBytes) override;
+
  private:
   struct RegKey {
     std::map<std::string, RegValue> values;    // by lower-case name

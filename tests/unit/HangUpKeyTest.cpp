@@ -271,6 +271,15 @@ TEST(HangUpKey, EveryApplicationWhileRunning) {
        .expected = Lines{FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/hangupall")} + Stop(),
        .status = "MicroSIP did not take the command.",
        .check = ExpectMicroSipIdle(true)},
+      {.name = "MicroSIP slower than the wait: the call counts as ended",
+       .appRow = row::MicroSip,
+       .setup =
+           [](KeyDesk& d) {
+             MicroSipRinging(d);
+             d.p.desktop.SetBusy(d.main, kAnswerTimeoutMs + 1000);
+           },
+       .expected = Lines{FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/hangupall")} + Stop(),
+       .check = ExpectMicroSipIdle(false)},
       {.name = "tel: link: only the number goes",
        .appRow = row::TelLink,
        .mainRuns = false,

@@ -1,5 +1,6 @@
 #include "platform/win32/RealWindowsApi.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <vector>
@@ -499,6 +500,74 @@ long RealWindowsApi::AssocQueryStringW(std::uint32_t flags, std::uint32_t str,
     out->assign(text.begin(), end == std::wstring::npos ? text.end() : text.begin() + end);
   }
   return S_OK;
+}
+
+// --- Calling apps
+// ---------------------------------------------------------------------------------
+
+bool RealWindowsApi::IsHungAppWindow(Hwnd hwnd) { return ::IsHungAppWindow(ToHwnd(hwnd)) != FALSE; }
+
+std::u16string RealWindowsApi::ProcessImagePath(std::uint32_t processId) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return {};
+  std::wstring path(32768, L'\0');
+  DWORD length = static_cast<DWORD>(path.size());
+  const BOOL ok = ::QueryFullProcessImageNameW(process, 0, path.data(), &length);
+  ::CloseHandle(process);
+  if (ok == FALSE) return {};
+  return {path.begin(), path.begin() + length};
+}
+
+bool RealWindowsApi::CreateProcessW(const std::u16string& commandLine) {
+  // CreateProcessW may write into the command line: it gets a copy of its own.
+  std::wstring line(commandLine.begin(), commandLine.end());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info{};
+  if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                       nullptr, &startup, &info) == FALSE) {
+    return false;
+  }
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return true;
+}
+
+std::u16string RealWindowsApi::GetEnvironmentVariableW(const char16_t* name) {
+  const auto* nameW = reinterpret_cast<const wchar_t*>(name);
+  const DWORD length = ::GetEnvironmentVariableW(nameW, nullptr, 0);
+  if (length == 0) return {};
+  std::wstring value(length, L'\0');
+  const DWORD written = ::GetEnvironmentVariableW(nameW, value.data(), length);
+  if (written == 0 || written >= length) return {};
+  return {value.begin(), value.begin() + written};
+}
+
+std::optional<std::string> RealWindowsApi::ReadFileBytes(const std::u16string& path,
+                                                         std::size_t maxBytes) {
+  const std::wstring pathW(path.begin(), path.end());
+  HANDLE file = ::CreateFileW(pathW.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  bool ok = true;
+  while (bytes.size() < maxBytes) {
+    const DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(sizeof chunk, maxBytes - bytes.size()));
+    if (::ReadFile(file, chunk, want, &read, nullptr) == FALSE) {
+      ok = false;
+      break;
+    }
+    if (read == 0) break;
+    bytes.append(chunk, read);
+  }
+  ::CloseHandle(file);
+  if (!ok) return std::nullopt;
+  return bytes;
 }
 
 }  // namespace telvaro

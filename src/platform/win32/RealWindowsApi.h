@@ -73,6 +73,14 @@ class RealWindowsApi final : public WindowsApi {
   long AssocQueryStringW(std::uint32_t flags, std::uint32_t str, const char16_t* assoc,
                          const char16_t* extra, std::u16string* out) override;
 
+  // Calling apps.
+  bool IsHungAppWindow(Hwnd hwnd) override;
+  std::u16string ProcessImagePath(std::uint32_t processId) override;
+  bool CreateProcessW(const std::u16string& commandLine) override;
+  std::u16string GetEnvironmentVariableW(const char16_t* name) override;
+  std::optional<std::string> ReadFileBytes(const std::u16string& path,
+                                           std::size_t maxBytes) override;
+
  private:
   // Waits until the actions queued to queuedTo_'s thread have been handled (RealWindowsApi.cpp).
   void SettleQueuedActions();
