@@ -1,6 +1,8 @@
 // The one road of the handset's keys for every calling app that keeps its number in TELVARO: the
 // keypad collects the number (or sends tones during a call), the call key dials or answers, the
 // hang-up key ends or refuses. What differs per app is behind CallingApp.
+#include <algorithm>
+
 #include "shell/CallSwitch.h"
 #include "shell/frmMailInterface.h"
 
@@ -80,6 +82,23 @@ void TMainForm::CallEventArrived(WParam event, const std::string& caller) {
       return;  // not an event we know
   }
   if (app->CallEventReported(state, caller)) CallStateChanged(CurrentAppCode);
+}
+
+bool TMainForm::TakeCaller(TMessage& message) {
+  const auto* data = reinterpret_cast<const CopyDataStruct*>(message.lParam);
+  if (data == nullptr || data->dwData != kCallerCopyData) return false;
+  if (data->lpData != nullptr) {
+    const auto* bytes = static_cast<const char*>(data->lpData);
+    const std::string text(bytes, std::min<std::size_t>(data->cbData, kCallerMaxBytes));
+    FPendingCaller = CleanUtf8Caller(text.substr(0, text.find('\0')));
+  }
+  message.Result = 1;
+  return true;
+}
+
+std::string TMainForm::CallerOfCall() {
+  CallingApp* app = RowApp();
+  return app == nullptr ? std::string{} : app->Caller();
 }
 
 // A 0 may still become "+" by a long press (Timer2Timer); the key is in the buffer already.

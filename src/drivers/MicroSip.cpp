@@ -12,7 +12,6 @@ namespace {
 // A second microsip.exe hands its command line over as WM_COPYDATA with dwData 1 and the text
 // as UTF-16 with its NUL. MicroSIP acts on it before it answers; placing a call can take a moment.
 constexpr std::uintptr_t kMicroSipCommandLine = 1;
-constexpr UInt kMicroSipTimeoutMs = 1000;
 constexpr const char* kMicroSipAnswer = "/answer";
 constexpr const char* kMicroSipHangUpAll = "/hangupall";
 constexpr const char* kMicroSipDtmf = "/dtmf:";
@@ -73,8 +72,14 @@ class MicroSip final : public CallingApp {
   // Found by its class: its title carries the account.
   Hwnd Find() { return host_.Api().FindWindowA(host_.Row(appCode_).WindowClass.c_str(), nullptr); }
 
-  // False (after saying why) when MicroSIP is not there or did not take the text in time.
-  // MicroSIP ignores commands until its SIP stack is ready; it does not tell, so neither can we.
+  bool StillThere(Hwnd microSip) {
+    return host_.Api().GetWindowThreadProcessId(microSip, nullptr) != 0;
+  }
+
+  // False (after saying why) when MicroSIP is not there, hung, or went away meanwhile. A send
+  // that merely outlasted the wait was delivered: MicroSIP carries it out when it gets to it, so
+  // it counts as taken (else the next call key would dial the number twice). MicroSIP ignores
+  // commands until its SIP stack is ready; it does not tell, so neither can we.
   bool Send(const std::string& command) {
     const Hwnd microSip = Find();
     if (microSip == 0) {
@@ -92,11 +97,12 @@ class MicroSip final : public CallingApp {
     // wParam 0, as from MicroSIP's own second copy.
     if (host_.Api().SendMessageTimeoutW(microSip, win::WM_COPYDATA, 0,
                                         reinterpret_cast<LParam>(&data), win::SMTO_ABORTIFHUNG,
-                                        kMicroSipTimeoutMs, &reply) == 0) {
-      host_.ShowTargetProblem(kCommandNotTaken);
-      return false;
+                                        kAnswerTimeoutMs, &reply) != 0) {
+      return true;
     }
-    return true;
+    if (StillThere(microSip) && !host_.Api().IsHungAppWindow(microSip)) return true;
+    host_.ShowTargetProblem(kCommandNotTaken);
+    return false;
   }
 
   CallingAppHost& host_;

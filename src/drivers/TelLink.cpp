@@ -30,10 +30,15 @@ class TelLink final : public CallingApp {
   }
 
   // The shell opens tel:<number> with the app the user chose; an empty number opens nothing.
+  // "#" would start the link's fragment and cut the number there: it goes escaped.
   bool Dial(const std::string& keyed) override {
     std::string number;
     for (char c : keyed) {
-      if (BelongsInTelLink(c)) number += c;
+      if (c == '#') {
+        number += "%23";
+      } else if (BelongsInTelLink(c)) {
+        number += c;
+      }
     }
     if (number.empty()) return false;
     if (!Present()) {

@@ -93,7 +93,11 @@ void UpIcqPhone(KeyTools& t) {
 }  // namespace
 
 void TMainForm::HandleUpKey() {
-  if (RowApp() != nullptr) return;  // no list to move through
+  // No list to move through: Up takes back the last digit keyed.
+  if (DialBuffer* buffer = RowDialBuffer()) {
+    buffer->RemoveLastDigit();
+    return;
+  }
   KeyTools tools{*this, api_, techniques_, finders_, Found};
   switch (CurrentAppCode) {
     case app::Skype:
@@ -121,7 +125,11 @@ void TMainForm::HandleUpKey() {
 }
 
 void TMainForm::HandleDownKey() {
-  if (RowApp() != nullptr) return;  // no list to move through
+  // With nothing keyed, Down brings back the last number dialled for the call key.
+  if (DialBuffer* buffer = RowDialBuffer()) {
+    buffer->RecallLast();
+    return;
+  }
   KeyTools tools{*this, api_, techniques_, finders_, Found};
   switch (CurrentAppCode) {
     case app::Skype:

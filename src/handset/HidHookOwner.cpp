@@ -55,7 +55,9 @@ bool MicroSipDrivesUsbPhones(WindowsApi& api) {
 }  // namespace
 
 bool TMainForm::HookSwitchLeftToApp() {
-  const bool left = CurrentAppCode == app::MicroSip && MicroSipDrivesUsbPhones(api_);
+  const CallingApp* calling = RowApp();
+  const bool left = (calling != nullptr && calling->DrivesUsbPhonesItself()) ||
+                    (CurrentAppCode == app::MicroSip && MicroSipDrivesUsbPhones(api_));
   if (left && !hookLeftToAppSaid_) view_.SetStatusText(FTargetTitle + kHookLeftToApp);
   hookLeftToAppSaid_ = left;
   return left;

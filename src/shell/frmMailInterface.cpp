@@ -1,6 +1,7 @@
 #include "shell/frmMailInterface.h"
 
 #include <exception>
+#include <utility>
 
 #include "platform/SenderIntegrity.h"
 #include "shell/CallSwitch.h"
@@ -224,7 +225,7 @@ bool TMainForm::Dispatch(TMessage& message) {
   if (message.Msg == callEventMessage_ && callEventMessage_ != 0) {
     // lParam names the handing-over process (`--call`).
     if (!shutDown_ && SenderMayAct(api_, static_cast<std::uint32_t>(message.lParam))) {
-      CallEventArrived(message.wParam);
+      CallEventArrived(message.wParam, std::exchange(FPendingCaller, {}));
     }
     return true;
   }
@@ -234,6 +235,7 @@ bool TMainForm::Dispatch(TMessage& message) {
     Close();
     return true;
   }
+  if (message.Msg == win::WM_COPYDATA && TakeCaller(message)) return true;
   // The four auxiliary handset messages are taken and ignored.
   if (message.Msg >= WM_HANDSET_AUX1 && message.Msg <= WM_HANDSET_AUX4) return true;
   for (HandsetSource* source : sources) {

@@ -130,6 +130,10 @@ class TMainForm final : public CallingAppHost {
   // A softphone's call events, handed over by `telvaro.exe --call` (wParam: a CallEvent), for
   // the selected calling app.
   void CallEventArrived(WParam event, const std::string& caller = {});
+  // The caller `telvaro.exe --call ring` sends ahead of the ring (WM_COPYDATA, kCallerCopyData).
+  bool TakeCaller(TMessage& message);
+  // The caller of the selected calling app's call, UTF-8, at most 64 characters; may be empty.
+  std::string CallerOfCall();
 
   // The calling apps that keep their number here (drivers/CallingApps.cpp): the app object and
   // the dial buffer of a row, nullptr on the older rows; RowApp/RowDialBuffer for the selected.
@@ -230,6 +234,7 @@ class TMainForm final : public CallingAppHost {
   UInt exitMessage_ = 0;
   std::vector<CallingRow> callingRows_;
   CallingApp* polledApp_ = nullptr;  // the chosen app that asks its call state on CallPoll
+  std::string FPendingCaller;        // sent ahead of a ring event
   int shownAppItem_ = -1;            // the combo box item whose text is shown
   bool shutDown_ = false;
   // Key messages that came while a key was being handled, in the order they came.

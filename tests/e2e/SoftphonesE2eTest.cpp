@@ -144,7 +144,7 @@ TEST_F(MicroSipE2e, AMissedCallStopsRinging) {
 TEST_F(MicroSipE2e, ABadCallSwitchIsRefusedAndReachesNothing) {
   ASSERT_NO_FATAL_FAILURE(Start(false));
   const std::vector<std::vector<std::string>> bad = {
-      {"--call", "loud"}, {"--call"}, {"--ring"}, {"--call", "ring", "+1555", "extra"}};
+      {"--call", "loud"}, {"--call"}, {"--ring"}, {"--call", "RING", "+1555"}};
   for (const std::vector<std::string>& args : bad) {
     const RunResult run = e2e::Run(BinPath(kTelvaroExe), args);
     EXPECT_EQ(run.exitCode, std::optional<DWORD>(2)) << args[0];
@@ -154,8 +154,10 @@ TEST_F(MicroSipE2e, ABadCallSwitchIsRefusedAndReachesNothing) {
   const std::vector<std::string> calls = HandsetCalls();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "StartBuzzer"), 0);
   EXPECT_EQ(FindTopWindow(kMainWindowClass, kMainWindowTitle) != nullptr, true);
-  // A good one with the caller appended, as MicroSIP runs it, is taken and returns at once.
-  const RunResult ring = e2e::Run(BinPath(kTelvaroExe), {"--call", "ring", "+15550100"});
+  // A good one with the caller appended, as MicroSIP runs it (blanks and all), is taken and
+  // returns at once.
+  const RunResult ring =
+      e2e::Run(BinPath(kTelvaroExe), {"--call", "ring", "Alice", "Smith", "+15550100"});
   EXPECT_EQ(ring.exitCode, std::optional<DWORD>(0)) << ring.output;
   EXPECT_TRUE(Buzzing(true));
   EXPECT_EQ(e2e::Run(BinPath(kTelvaroExe), {"--call", "end"}).exitCode, std::optional<DWORD>(0));
@@ -264,7 +266,8 @@ TEST_F(TelLinkE2e, TheNumberWithPlusStarAndHashReachesTheHandler) {
   ASSERT_NO_FATAL_FAILURE(Dial("49*30#"));
   ASSERT_NO_FATAL_FAILURE(Press(kCallKey));
   ASSERT_TRUE(WaitForLineContaining(linkLog_, "link ", kHookTimeout)) << "no app took the link";
-  EXPECT_EQ(ReadLines(linkLog_), (std::vector<std::string>{"link \"tel:+49*30#\""}));
+  // "#" escaped, so that it does not start the link's fragment.
+  EXPECT_EQ(ReadLines(linkLog_), (std::vector<std::string>{"link \"tel:+49*30%23\""}));
   // The number went with the link: another press opens nothing.
   ASSERT_NO_FATAL_FAILURE(Press(kCallKey));
   Sleep(2000);

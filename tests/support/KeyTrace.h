@@ -55,7 +55,7 @@ inline std::string FindClass(const char* className, const std::string& found) {
 // A command line handed to MicroSIP: WM_COPYDATA, dwData 1, UTF-16 with its NUL.
 inline std::string ToMicroSip(const std::string& window, const std::string& text) {
   return "SendMessageTimeoutW(" + window + ", WM_COPYDATA, 0x0, dwData=1 u\"" + text +
-         "\" cb=" + std::to_string((text.size() + 1) * 2) + ", 0x2, 1000)";
+         "\" cb=" + std::to_string((text.size() + 1) * 2) + ", 0x2, 5000)";
 }
 inline std::string OpenLink(const std::string& link) {
   return "ShellExecuteExW(\"open\", \"" + link + "\", 1)";

@@ -207,6 +207,15 @@ TEST(CallKey, EveryApplicationWhileRunning) {
        .expected = {FindClass("MicroSIP", "Main"), ToMicroSip("Main", "123")},
        .status = "MicroSIP did not take the command.",
        .check = ExpectMicroSipDial("123")},
+      {.name = "MicroSIP slower than the wait still dials: the number is not dialled twice",
+       .appRow = row::MicroSip,
+       .setup =
+           [](KeyDesk& d) {
+             MicroSipState(d, false, "123");
+             d.p.desktop.SetBusy(d.main, kAnswerTimeoutMs + 1000);
+           },
+       .expected = {FindClass("MicroSIP", "Main"), ToMicroSip("Main", "123")},
+       .check = ExpectMicroSipDial("")},
       {.name = "MicroSIP as administrator takes nothing from us",
        .appRow = row::MicroSip,
        .setup =
@@ -225,9 +234,9 @@ TEST(CallKey, EveryApplicationWhileRunning) {
       {.name = "tel: link: the number opened as a link and emptied",
        .appRow = row::TelLink,
        .mainRuns = false,
-       .setup = [](KeyDesk& d) { TelLinkState(d, true, "+1*2#"); },
-       .expected = {OpenLink("tel:+1*2#")},
-       .check = ExpectTelLink("", {"tel:+1*2#"})},
+       .setup = [](KeyDesk& d) { TelLinkState(d, true, "*31#0123"); },
+       .expected = {OpenLink("tel:*31%230123")},
+       .check = ExpectTelLink("", {"tel:*31%230123"})},
       {.name = "tel: link: nothing but the number's own characters reaches the link",
        .appRow = row::TelLink,
        .mainRuns = false,

@@ -283,6 +283,15 @@ TEST(HangUpKey, EveryApplicationWhileRunning) {
        .expected = {FindTitle("MediaRing PCPhone", "Main")},
        .status = "MediaRing PCPhone is not responding.",
        .check = NothingOnceAwake},
+      {.name = "MicroSIP slower than the wait: the call counts as ended",
+       .appRow = row::MicroSip,
+       .setup =
+           [](KeyDesk& d) {
+             MicroSipRinging(d);
+             d.p.desktop.SetBusy(d.main, kAnswerTimeoutMs + 1000);
+           },
+       .expected = Lines{FindClass("MicroSIP", "Main"), ToMicroSip("Main", "/hangupall")} + Stop(),
+       .check = ExpectMicroSipIdle(false)},
       {.name = "tel: link: only the number goes",
        .appRow = row::TelLink,
        .mainRuns = false,

@@ -7,6 +7,7 @@
 #include "KeyTrace.h"
 #include "SimSkype.h"
 #include "TestProgram.h"
+#include "shell/CallSwitch.h"
 
 namespace telvaro {
 namespace {
@@ -462,6 +463,98 @@ TEST(KeypadKey, MicroSipAndTelLinkLongZeroGivesPlus) {
       p.KeyUp(8);
       EXPECT_EQ(p.form.RowDialBuffer()->Text(), c.buffer);
     }
+  }
+}
+
+}  // namespace
+}  // namespace telvaro
+
+namespace telvaro {
+namespace {
+
+// Where TELVARO holds the number, Up and a phone's backspace take back a digit, Down (with
+// nothing keyed) and Redial bring back the last number dialled; a ringing call with nothing
+// dialled is refused by backspace.
+TEST(NumberEditing, TheRowsThatHoldTheNumber) {
+  enum class Press { Up, Down, Redial, Backspace, Call };
+  struct Case {
+    const char* name;
+    int row;
+    const char* dialledBefore;  // dialled by the call key first ("" = nothing)
+    const char* keyed;
+    std::vector<Press> presses;
+    std::string buffer;
+    std::vector<std::string> links;
+    bool ringing = false;
+    int hangUps = 0;
+  };
+  const Case cases[] = {
+      {"Up takes back the last digit", kTelLinkRow, "", "123", {Press::Up}, "12", {}},
+      {"Up with nothing keyed", kTelLinkRow, "", "", {Press::Up, Press::Up}, "", {}},
+      {"Down brings back the last number",
+       kTelLinkRow,
+       "555",
+       "",
+       {Press::Down, Press::Call},
+       "",
+       {"tel:555", "tel:555"}},
+      {"Down keeps what is keyed", kTelLinkRow, "555", "9", {Press::Down}, "9", {"tel:555"}},
+      {"Redial dials the last number",
+       kTelLinkRow,
+       "555",
+       "9",
+       {Press::Redial},
+       "",
+       {"tel:555", "tel:555"}},
+      {"Redial with nothing dialled yet", kTelLinkRow, "", "9", {Press::Redial}, "9", {}},
+      {"backspace takes back the last digit", kTelLinkRow, "", "12", {Press::Backspace}, "1", {}},
+      {"backspace refuses a ringing call",
+       kMicroSipRow,
+       "",
+       "",
+       {Press::Backspace},
+       "",
+       {},
+       true,
+       1},
+      {"backspace takes a digit first", kMicroSipRow, "", "7", {Press::Backspace}, "", {}, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestProgram p;
+    p.desktop.protocolHandlers["tel"] = "phone.exe %1";
+    if (c.row == kMicroSipRow) Open(p, "MicroSIP", "MicroSIP - alice", 0, "MicroSIP");
+    p.Target(c.row);
+    for (const char* k = c.dialledBefore; *k != '\0'; ++k) p.form.HandleKeypadKey(*k);
+    if (*c.dialledBefore != '\0') p.form.HandleCallKey();
+    for (const char* k = c.keyed; *k != '\0'; ++k) p.form.HandleKeypadKey(*k);
+    if (c.ringing) p.form.CallEventArrived(static_cast<WParam>(CallEvent::Ring));
+    for (Press press : c.presses) {
+      switch (press) {
+        case Press::Up:
+          p.form.HandleUpKey();
+          break;
+        case Press::Down:
+          p.form.HandleDownKey();
+          break;
+        case Press::Redial:
+          p.form.HandleRedialKey();
+          break;
+        case Press::Backspace:
+          p.form.HandleBackspaceKey();
+          break;
+        case Press::Call:
+          p.form.HandleCallKey();
+          break;
+      }
+    }
+    EXPECT_EQ(p.form.RowDialBuffer()->Text(), c.buffer);
+    EXPECT_EQ(p.desktop.linksOpened, c.links);
+    int hangUps = 0;
+    for (const std::string& line : p.desktop.Trace()) {
+      hangUps += line.find("/hangupall") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(hangUps, c.hangUps);
   }
 }
 

@@ -240,13 +240,15 @@ TEST(SingleInstance, OnlyASecondCopyBringsTheFirstForward) {
   }
 }
 
-TEST(CallSwitch, OnlyTheThreeEventsWithAtMostTheCallerAreHandedOver) {
+TEST(CallSwitch, OnlyTheThreeEventsAreHandedOverWithTheCallerOfARing) {
   using Action = CommandLineSwitches::Action;
   struct Case {
     std::vector<std::string> args;
     Action action;
     CallEvent event;
+    std::string caller = "";
   };
+  const std::string sixtyFive(65, 'x');
   const Case cases[] = {
       {{}, Action::Start, CallEvent::Ring},
       {{"--call", "ring"}, Action::HandOverCall, CallEvent::Ring},
@@ -255,7 +257,18 @@ TEST(CallSwitch, OnlyTheThreeEventsWithAtMostTheCallerAreHandedOver) {
       {{"--call"}, Action::Usage, CallEvent::Ring},
       {{"--call", "RING"}, Action::Usage, CallEvent::Ring},
       {{"--call", "busy"}, Action::Usage, CallEvent::Ring},
-      {{"--call", "end", "alice", "bob"}, Action::Usage, CallEvent::Ring},
+      {{"--call", "end", "alice", "bob"}, Action::HandOverCall, CallEvent::End},
+      {{"--call", "ring", "Alice", "Smith", "<sip:alice@example.org>"},
+       Action::HandOverCall,
+       CallEvent::Ring,
+       "Alice Smith <sip:alice@example.org>"},
+      {{"--call", "ring", "bob\r\n\x1b[2J\x7f!"}, Action::HandOverCall, CallEvent::Ring, "bob[2J!"},
+      {{"--call", "ring", sixtyFive}, Action::HandOverCall, CallEvent::Ring, sixtyFive.substr(1)},
+      {{"--call", "ring", std::string(63, 'x') + "\xC3\xA9\xC3\xA9"},
+       Action::HandOverCall,
+       CallEvent::Ring,
+       std::string(63, 'x') + "\xC3\xA9"},
+      {{"--call", "ring", "\xC3(\xFF"}, Action::HandOverCall, CallEvent::Ring, "("},
       {{"ring"}, Action::Usage, CallEvent::Ring},
       {{"/answer"}, Action::Usage, CallEvent::Ring},
       {{"--call=ring"}, Action::Usage, CallEvent::Ring},
@@ -267,6 +280,7 @@ TEST(CallSwitch, OnlyTheThreeEventsWithAtMostTheCallerAreHandedOver) {
     EXPECT_EQ(switches.action, c.action) << shown;
     if (c.action == Action::HandOverCall) {
       EXPECT_EQ(switches.event, c.event) << shown;
+      EXPECT_EQ(switches.caller, c.caller) << shown;
     }
   }
 }
@@ -293,6 +307,21 @@ TEST(CallSwitch, PostsTheEventToTheRunningCopyWithoutTheMutex) {
     EXPECT_EQ(CountPrefix(desktop.Trace(), "PostMessageA"), 0);
     EXPECT_FALSE(desktop.HasMutex("DIALBRIDGE")) << "a copy started meanwhile must not end";
   }
+}
+
+// The caller goes ahead of the ring and is kept as the call's, cleaned again on arrival.
+TEST(CallSwitch, TheCallerSentAheadOfARingIsTheCallsCaller) {
+  TestProgram p;
+  p.Target(21);
+  const std::string sent = "Alice\x07 Smith" + std::string(2000, 'y');
+  CopyDataStruct data{kCallerCopyData, static_cast<std::uint32_t>(sent.size() + 1), sent.c_str()};
+  TMessage copy{win::WM_COPYDATA, 0, reinterpret_cast<LParam>(&data), 0};
+  EXPECT_TRUE(p.form.Dispatch(copy));
+  p.Post(p.form.CallEventMessage(), static_cast<WParam>(CallEvent::Ring));
+  EXPECT_EQ(p.form.CallerOfCall(), ("Alice Smith" + std::string(2000, 'y')).substr(0, 64));
+  CopyDataStruct other{7, 1, ""};
+  TMessage notOurs{win::WM_COPYDATA, 0, reinterpret_cast<LParam>(&other), 0};
+  EXPECT_FALSE(p.form.Dispatch(notOurs)) << "other copy data is not a caller";
 }
 
 TEST(Status, UsesTheWindowTitleColumn) {

@@ -1,5 +1,6 @@
 #include "platform/win32/RealWindowsApi.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <vector>

@@ -86,7 +86,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return kExitUsage;
   }
   if (switches.action == CommandLineSwitches::Action::HandOverCall) {
-    const int code = HandOverCallEvent(api, switches.event);
+    const int code = HandOverCallEvent(api, switches.event, switches.caller);
     if (code == kExitNoRunningCopy) WriteToStandardError(kNoRunningCopy);
     return code;
   }
