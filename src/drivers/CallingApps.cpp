@@ -3,6 +3,7 @@
 // hang-up key ends or refuses. What differs per app is behind CallingApp.
 #include <algorithm>
 
+#include "platform/SenderIntegrity.h"
 #include "shell/CallSwitch.h"
 #include "shell/frmMailInterface.h"
 
@@ -87,7 +88,8 @@ void TMainForm::CallEventArrived(WParam event, const std::string& caller) {
 bool TMainForm::TakeCaller(TMessage& message) {
   const auto* data = reinterpret_cast<const CopyDataStruct*>(message.lParam);
   if (data == nullptr || data->dwData != kCallerCopyData) return false;
-  if (data->lpData != nullptr) {
+  // wParam names the handing-over process; a sandboxed one may not name our caller.
+  if (data->lpData != nullptr && SenderMayAct(api_, static_cast<std::uint32_t>(message.wParam))) {
     const auto* bytes = static_cast<const char*>(data->lpData);
     const std::string text(bytes, std::min<std::size_t>(data->cbData, kCallerMaxBytes));
     FPendingCaller = CleanUtf8Caller(text.substr(0, text.find('\0')));

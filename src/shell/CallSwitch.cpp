@@ -80,14 +80,16 @@ int HandOverCallEvent(WindowsApi& api, CallEvent event, const std::string& calle
   if (message == 0) return kExitNoRunningCopy;
   if (!caller.empty()) {
     // Sent before the event is posted, so the running copy has it when the ring arrives. A
-    // caller that does not get through leaves the ring without one.
+    // caller that does not get through leaves the ring without one. We have no window to name
+    // in wParam: it names our process, as the event's lParam does, for an elevated copy to weigh.
     CopyDataStruct data;
     data.dwData = kCallerCopyData;
     data.cbData = static_cast<std::uint32_t>(caller.size() + 1);
     data.lpData = caller.c_str();
     std::uintptr_t reply = 0;
-    api.SendMessageTimeoutA(running, win::WM_COPYDATA, 0, reinterpret_cast<LParam>(&data),
-                            win::SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &reply);
+    api.SendMessageTimeoutA(running, win::WM_COPYDATA, api.GetCurrentProcessId(),
+                            reinterpret_cast<LParam>(&data), win::SMTO_ABORTIFHUNG,
+                            kAnswerTimeoutMs, &reply);
   }
   // Posted, not sent: the running copy may be busy with a key, and the softphone waits for us.
   // lParam says who hands it over, for an elevated copy to weigh.

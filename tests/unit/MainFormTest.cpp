@@ -319,6 +319,7 @@ TEST(CallSwitch, TheCallerSentAheadOfARingIsTheCallsCaller) {
   EXPECT_TRUE(p.form.Dispatch(copy));
   p.Post(p.form.CallEventMessage(), static_cast<WParam>(CallEvent::Ring));
   EXPECT_EQ(p.form.CallerOfCall(), ("Alice Smith" + std::string(2000, 'y')).substr(0, 64));
+  EXPECT_EQ(p.view.dialDisplay.call, "Ringing: " + p.form.CallerOfCall());
   CopyDataStruct other{7, 1, ""};
   TMessage notOurs{win::WM_COPYDATA, 0, reinterpret_cast<LParam>(&other), 0};
   EXPECT_FALSE(p.form.Dispatch(notOurs)) << "other copy data is not a caller";

@@ -56,6 +56,18 @@ bool CallEventRings(std::uint32_t ours, std::uint32_t sender) {
   return p.form.RowApp()->State() == CallState::Ringing;
 }
 
+// The ring itself comes from a trusted program: only the caller's sender is weighed.
+bool CallerIsKept(std::uint32_t ours, std::uint32_t sender) {
+  sim::TestProgram p;
+  p.Target(sim::row::MicroSip);
+  SetLevels(p.desktop, ours, sender);
+  CopyDataStruct data{kCallerCopyData, 6, "Alice"};
+  TMessage copy{win::WM_COPYDATA, kSender, reinterpret_cast<LParam>(&data), 0};
+  p.form.Dispatch(copy);
+  p.Post(p.form.CallEventMessage(), static_cast<WParam>(CallEvent::Ring), SimDesktop::kOurProcess);
+  return p.form.CallerOfCall() == "Alice";
+}
+
 bool ExitRequestEnds(std::uint32_t ours, std::uint32_t sender) {
   sim::TestProgram p;
   SetLevels(p.desktop, ours, sender);
@@ -68,6 +80,7 @@ TEST(SenderIntegrity, AnElevatedCopyIsActedOnOnlyFromMediumOrAbove) {
   const Road roads[] = {{"Skype's attach", SkypeAttaches},
                         {"Skype's WM_COPYDATA", SkypeRings},
                         {"the call event", CallEventRings},
+                        {"the caller of a ring", CallerIsKept},
                         {"the setup program's exit request", ExitRequestEnds}};
   struct Case {
     std::uint32_t ours, sender;
