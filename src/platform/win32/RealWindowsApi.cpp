@@ -643,47 +643,49 @@ bool RealWindowsApi::OnlyAdministratorsCanReplace(const std::u16string& file) {
   const std::size_t slash = path.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return false;
   return OnlyAdministratorsCanChange(path) && OnlyAdministratorsCanChange(path.substr(0, slash));
-  std::uint32_t RealWindowsApi::GetMessageTime() {
-    return static_cast<std::uint32_t>(::GetMessageTime());
+}
+
+std::uint32_t RealWindowsApi::GetMessageTime() {
+  return static_cast<std::uint32_t>(::GetMessageTime());
+}
+
+std::string RealWindowsApi::ProcessImagePath(std::uint32_t processId) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return {};
+  char path[MAX_PATH * 2] = {};
+  DWORD size = sizeof path;
+  const BOOL ok = ::QueryFullProcessImageNameA(process, 0, path, &size);
+  ::CloseHandle(process);
+  return ok ? std::string(path, size) : std::string();
+}
+
+std::string RealWindowsApi::RoamingAppDataPath() {
+  char path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path))) return {};
+  return path;
+}
+
+std::string RealWindowsApi::GetPrivateProfileStringA(const char* section, const char* key,
+                                                     const char* fallback, const char* file) {
+  char value[256] = {};
+  ::GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
+  return value;
+}
+
+std::unique_ptr<TcpClient> RealWindowsApi::CreateTcpClient() { return CreateWinsockTcpClient(); }
+
+bool RealWindowsApi::ProcessRunning(const char* imageName) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = ::Process32First(snapshot, &entry); more && !found;
+       more = ::Process32Next(snapshot, &entry)) {
+    found = ::lstrcmpiA(entry.szExeFile, imageName) == 0;
   }
+  ::CloseHandle(snapshot);
+  return found;
+}
 
-  std::string RealWindowsApi::ProcessImagePath(std::uint32_t processId) {
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (process == nullptr) return {};
-    char path[MAX_PATH * 2] = {};
-    DWORD size = sizeof path;
-    const BOOL ok = ::QueryFullProcessImageNameA(process, 0, path, &size);
-    ::CloseHandle(process);
-    return ok ? std::string(path, size) : std::string();
-  }
-
-  std::string RealWindowsApi::RoamingAppDataPath() {
-    char path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path))) return {};
-    return path;
-  }
-
-  std::string RealWindowsApi::GetPrivateProfileStringA(const char* section, const char* key,
-                                                       const char* fallback, const char* file) {
-    char value[256] = {};
-    ::GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
-    return value;
-    std::unique_ptr<TcpClient> RealWindowsApi::CreateTcpClient() {
-      return CreateWinsockTcpClient();
-    }
-
-    bool RealWindowsApi::ProcessRunning(const char* imageName) {
-      HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-      if (snapshot == INVALID_HANDLE_VALUE) return false;
-      PROCESSENTRY32 entry{};
-      entry.dwSize = sizeof entry;
-      bool found = false;
-      for (BOOL more = ::Process32First(snapshot, &entry); more && !found;
-           more = ::Process32Next(snapshot, &entry)) {
-        found = ::lstrcmpiA(entry.szExeFile, imageName) == 0;
-      }
-      ::CloseHandle(snapshot);
-      return found;
-    }
-
-  }  // namespace telvaro
+}  // namespace telvaro
