@@ -213,7 +213,9 @@ TEST_F(HidHandset, TheHookSwitchAnswersARingingSkypeCallWhileTheRingerFollowsIt)
   ASSERT_NO_FATAL_FAILURE(Input("handset", HandsetReport(0, 0)));
   ASSERT_TRUE(WaitForReceived("HOOK ON"));
   EXPECT_THAT(Since(before), ::testing::ElementsAre("SET CALL 61 STATUS FINISHED", "HOOK ON"));
-  EXPECT_EQ(RingerOutput("handset").count, 2u) << "on once, off once";
+  // On once, then off; an off the device does not confirm within the write's wait is sent again.
+  EXPECT_GE(RingerOutput("handset").count, 2u);
+  EXPECT_TRUE(WaitForRinger(false)) << "and it stays off";
 }
 
 TEST_F(HidHandset, PulledOutWhileItRingsAndPluggedInAgainItRingsOn) {

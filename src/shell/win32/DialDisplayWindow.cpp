@@ -86,8 +86,11 @@ bool DialDisplayWindow::Create() {
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   wc.lpszClassName = kDialDisplayClass;
   RegisterClassExA(&wc);
-  window_ = CreateWindowExA(kExStyle, kDialDisplayClass, "", kStyle, 0, 0, 0, 0, nullptr, nullptr,
-                            instance_, this);
+  // A fixed name: the finders of several softphones match any top-level window whose title holds
+  // the softphone's name, and the shown text often does ("VoipBuster is not running."). The
+  // static control carries the text for screen readers.
+  window_ = CreateWindowExA(kExStyle, kDialDisplayClass, kDialDisplayName, kStyle, 0, 0, 0, 0,
+                            nullptr, nullptr, instance_, this);
   if (!window_) return false;
   text_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0,
                           0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)),
@@ -118,8 +121,6 @@ void DialDisplayWindow::ApplyLook() {
 void DialDisplayWindow::Show(const DialDisplayText& text) {
   if (!window_ && !Create()) return;
   const std::string joined = text.Joined();
-  // The popup's own text too, so that it is named where it is found.
-  SetWindowTextA(window_, joined.c_str());
   SetWindowTextA(text_, joined.c_str());
   PlaceAndSize();
   SetAlpha(255);

@@ -12,6 +12,7 @@
 namespace telvaro {
 
 inline constexpr const char* kDialDisplayClass = "TELVARO.DialDisplay";
+inline constexpr const char* kDialDisplayName = "TELVARO dial display";
 
 class DialDisplayWindow {
  public:
