@@ -190,7 +190,7 @@ TEST_F(WindowDpi, TheClientAreaAndEveryControlAreScaledAndEveryTextFits) {
   EXPECT_GE(field.bottom - field.top, itemHeight);
   int widest = 0;
   const auto count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-  ASSERT_EQ(count, 23);
+  ASSERT_EQ(count, 25);
   for (int i = 0; i < count; ++i) {
     wchar_t name[128] = {};
     SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name));
